@@ -1,0 +1,55 @@
+#pragma once
+// The seam between the program and everything outside its process: network,
+// sound device, clock, desktop and window system. Form1 reaches the outside
+// only through this interface; tests pass a fake.
+#include <string>
+
+namespace nimbrel {
+
+// A local date and time as the clock reads it.
+struct DateTime {
+    int year = 2000;
+    int month = 1;
+    int day = 1;
+    int hour = 0;
+    int minute = 0;
+    int second = 0;
+};
+
+enum class MsgButtons { Ok, OkCancel };
+enum class MsgAnswer { Ok, Cancel };
+
+struct ScreenTwips {
+    double width = 0;
+    double height = 0;
+};
+
+class Platform {
+public:
+    virtual ~Platform() = default;
+
+    // Fetches the address into the local file. True when the whole answer was
+    // stored there; on failure the file is left as it was.
+    virtual bool download(const std::string& url, const std::string& file) = 0;
+    // Plays a WAV file and returns when it has finished. An empty name, a
+    // missing file or no sound device return at once.
+    virtual void playSound(const std::string& file) = 0;
+    // Opens a web address in the desktop's browser.
+    virtual void openUrl(const std::string& url) = 0;
+    // Keeps the main window above all others, or stops doing so.
+    virtual void setTopmost(bool on) = 0;
+    // Blocks the window's thread; no events are processed meanwhile.
+    virtual void sleepMs(int ms) = 0;
+    virtual DateTime now() = 0;
+    // A modal message box; title is the window title of the box.
+    virtual MsgAnswer messageBox(const std::string& text, const std::string& title,
+                                 MsgButtons buttons) = 0;
+    // Lets pending window events (timer ticks, clicks) run.
+    virtual void doEvents() = 0;
+    virtual ScreenTwips screenSizeTwips() = 0;
+    // True when another instance already runs from this program folder. The
+    // first caller takes a lock that is released when its process ends.
+    virtual bool anotherInstanceRunning(const std::string& programFolder) = 0;
+};
+
+}  // namespace nimbrel

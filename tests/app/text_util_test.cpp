@@ -1,0 +1,52 @@
+#include "app/text_util.h"
+
+#include <gtest/gtest.h>
+
+using namespace nimbrel;
+
+TEST(LeadingNumber, ReadsTheNumberAtTheStartOfAText) {
+    struct Case {
+        const char* text;
+        double value;
+    } cases[] = {
+        {"35.6895N", 35.6895}, {"", 0},       {"  139.7", 139.7}, {"-1", -1},  {"+2.5x", 2.5},
+        {"1.2.3", 1.2},        {"abc", 0},    {".5", 0.5},        {"-", 0},    {" 6:関東", 6},
+        {"12e3", 12},          {"\t7", 7},    {"  ", 0},          {"0", 0},    {"4.", 4},
+    };
+    for (const auto& c : cases) EXPECT_DOUBLE_EQ(leadingNumber(c.text), c.value) << c.text;
+}
+
+TEST(CharCounting, CountsCharactersNotBytes) {
+    EXPECT_EQ(charCount("関東地方"), 4u);
+    EXPECT_EQ(charLeft("関東地方", 2), "関東");
+    EXPECT_EQ(charLeft("ab", 5), "ab");
+    EXPECT_EQ(charMid("2011/07/05", 8, 2), "05");
+    EXPECT_EQ(charMid("あいうえお", 3), "えお");
+    EXPECT_EQ(charLeft("35.68951234", 9), "35.689512");
+}
+
+TEST(NumberText, PlainDecimalShortestAndStrHasALeadingBlankForNonNegatives) {
+    EXPECT_EQ(numberText(35.6895), "35.6895");
+    EXPECT_EQ(numberText(840), "840");
+    EXPECT_EQ(numberText(0), "0");
+    EXPECT_EQ(numberText(35.6), "35.6");
+    EXPECT_EQ(numberText(1.5), "1.5");
+    EXPECT_EQ(numberText(-12.25), "-12.25");
+    EXPECT_EQ(strNumber(6), " 6");
+    EXPECT_EQ(strNumber(0), " 0");
+    EXPECT_EQ(strNumber(-1), "-1");
+}
+
+TEST(RoundHalfEven, HalvesGoToTheEvenInteger) {
+    EXPECT_EQ(roundHalfEven(656.5), 656);
+    EXPECT_EQ(roundHalfEven(657.5), 658);
+    EXPECT_EQ(roundHalfEven(-0.5), 0);
+    EXPECT_EQ(roundHalfEven(2.4999), 2);
+}
+
+TEST(CrLfLines, SplitAndJoinRoundTrip) {
+    auto lines = splitCrLf("a\r\nb\r\n");
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[2], "");
+    EXPECT_EQ(joinCrLf(lines), "a\r\nb\r\n");
+}
