@@ -4,17 +4,9 @@
 // only through this interface; tests pass a fake.
 #include <string>
 
-namespace nimbrel {
+#include "app/clock.h"
 
-// A local date and time as the clock reads it.
-struct DateTime {
-    int year = 2000;
-    int month = 1;
-    int day = 1;
-    int hour = 0;
-    int minute = 0;
-    int second = 0;
-};
+namespace nimbrel {
 
 enum class MsgButtons { Ok, OkCancel };
 enum class MsgAnswer { Ok, Cancel };
