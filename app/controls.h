@@ -1,0 +1,106 @@
+#pragma once
+// Thin wrappers over Qt widgets that keep the properties the program talks
+// about: caption or text, value, visible, enabled, colours, bold and the
+// position in twips. Positions are stored exactly as set and shown at 15
+// twips per logical pixel. Setting a value by code runs the click handler
+// at once, as a user's click would.
+#include <QObject>
+#include <QWidget>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "app/layout.h"
+
+class QLabel;
+
+namespace nimbrel {
+
+class Control : public QObject {
+    Q_OBJECT
+public:
+    Control(const ControlDesign& design, const FontDesign& defaultFont, QWidget* parent);
+
+    const std::string& name() const { return name_; }
+    ControlKind kind() const { return kind_; }
+    QWidget* widget() const { return widget_; }
+
+    double left() const { return left_; }
+    double top() const { return top_; }
+    double width() const { return width_; }
+    double height() const { return height_; }
+    void setLeft(double v);
+    void setTop(double v);
+    void setWidth(double v);
+    void setHeight(double v);
+
+    // Caption of a label, button, check box or option; text of a text box or
+    // the edit text of a combo box. Line breaks are CR LF.
+    std::string caption() const;
+    void setCaption(const std::string& text);
+    std::string text() const { return caption(); }
+    void setText(const std::string& t) { setCaption(t); }
+
+    // Check box: 0 or 1; option button: 1 when selected.
+    int value() const;
+    // Check box: runs the click handler when the value changes. Option
+    // button: selecting runs the click handler, also when already selected.
+    // Command button: any value presses it.
+    void setValue(int v);
+    void press();
+
+    bool visible() const { return visible_; }
+    void setVisible(bool on);
+    bool enabled() const { return enabled_; }
+    void setEnabled(bool on);
+
+    // Empty: the system's button-face colour.
+    std::optional<Rgb> backColor() const { return backColor_; }
+    void setBackColor(std::optional<Rgb> color);
+    bool bold() const { return bold_; }
+    void setBold(bool on);
+    void setFontSize(double points);
+
+    // Combo box items.
+    void clearItems();
+    void addItem(const std::string& item);
+    int itemCount() const;
+    std::string item(int index) const;
+
+    // Image: loads a BMP file as the picture. False when it cannot be read;
+    // the previous picture then stays.
+    bool loadPicture(const std::string& file);
+    bool hasPicture() const;
+    void refresh();
+
+    std::function<void()> onClick;
+    std::function<void()> onChange;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void applyGeometry();
+    void applyBackColor();
+
+    std::string name_;
+    ControlKind kind_;
+    QWidget* widget_ = nullptr;
+    double left_ = 0, top_ = 0, width_ = 0, height_ = 0;
+    bool visible_ = true;
+    bool enabled_ = true;
+    bool bold_ = false;
+    int value_ = 0;
+    std::string caption_;  // kept for labels and multi-line texts
+    std::optional<Rgb> backColor_;
+    std::optional<Rgb> foreColor_;
+    bool inClick_ = false;
+};
+
+// Qt font for a design font: the free font that stands in for it, sized so
+// that one point is 20 twips at 15 twips per pixel.
+class QFont;
+QFont qtFont(const FontDesign& design);
+void installFontSubstitutions();
+
+}  // namespace nimbrel

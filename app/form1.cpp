@@ -1,0 +1,208 @@
+#include "app/form1.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QMoveEvent>
+#include <cmath>
+
+#include "app/log_file.h"
+#include "app/splash.h"
+#include "app/text_util.h"
+
+namespace nimbrel {
+
+Form1::Form1(Platform& platform, std::string folder, QWidget* parent)
+    : QWidget(parent), programFolder(std::move(folder)), platform_(platform) {
+    const WindowDesign& d = form1Design();
+    setObjectName("Form1");
+    setFont(qtFont(d.defaultFont));
+    for (const auto& cd : d.controls) controls_[cd.name] = new Control(cd, d.defaultFont, this);
+    auto c = [this](const char* n) { return control(n); };
+    Label1 = c("Label1");
+    Label2 = c("Label2");
+    Label3 = c("Label3");
+    Label4 = c("Label4");
+    Label5 = c("Label5");
+    Label6 = c("Label6");
+    Label7 = c("Label7");
+    Label8 = c("Label8");
+    Label9 = c("Label9");
+    Label10 = c("Label10");
+    Label11 = c("Label11");
+    Label12 = c("Label12");
+    Label13 = c("Label13");
+    Label14 = c("Label14");
+    Label15 = c("Label15");
+    Label16 = c("Label16");
+    Label17 = c("Label17");
+    Label18 = c("Label18");
+    Label19 = c("Label19");
+    Check1 = c("Check1");
+    Check2 = c("Check2");
+    Check3 = c("Check3");
+    Check4 = c("Check4");
+    Check5 = c("Check5");
+    Check6 = c("Check6");
+    Command1 = c("Command1");
+    Command2 = c("Command2");
+    Command3 = c("Command3");
+    Command4 = c("Command4");
+    Command5 = c("Command5");
+    Command6 = c("Command6");
+    Command7 = c("Command7");
+    Command8 = c("Command8");
+    Option1 = c("Option1");
+    Option2 = c("Option2");
+    Option3 = c("Option3");
+    Text1 = c("Text1");
+    Text2 = c("Text2");
+    Text3 = c("Text3");
+    Text4 = c("Text4");
+    Text5 = c("Text5");
+    Combo1 = c("Combo1");
+    Combo2 = c("Combo2");
+    Image1 = c("Image1");
+    Image2 = c("Image2");
+    Shape1 = c("Shape1");
+
+    // Option2 is the selected view in the design; selecting it here must not
+    // run its handler yet.
+    Option2->widget()->blockSignals(true);
+    static_cast<QAbstractButton*>(Option2->widget())->setChecked(true);
+    Option2->widget()->blockSignals(false);
+    Shape1->widget()->raise();
+
+    Command1->onClick = [this] { Command1_Click(); };
+    Command2->onClick = [this] { Command2_Click(); };
+    Command3->onClick = [this] { Command3_Click(); };
+    Command4->onClick = [this] { Command4_Click(); };
+    Command5->onClick = [this] { Command5_Click(); };
+    Command6->onClick = [this] { Command6_Click(); };
+    Command7->onClick = [this] { Command7_Click(); };
+    Command8->onClick = [this] { Command8_Click(); };
+    Check1->onClick = [this] { Check1_Click(); };
+    Check2->onClick = [this] { Check2_Click(); };
+    Check5->onClick = [this] { Check5_Click(); };
+    Check6->onClick = [this] { Check6_Click(); };
+    Option1->onClick = [this] { Option1_Click(); };
+    Option2->onClick = [this] { Option2_Click(); };
+    Option3->onClick = [this] { Option3_Click(); };
+    Label14->onClick = [this] { Label14_Click(); };
+    Label19->onClick = [this] { Label19_Click(); };
+    Label15->onChange = [this] { Label15_Change(); };
+
+    connect(&Timer1, &QTimer::timeout, this, [this] { Timer1_Timer(); });
+
+    caption_ = d.caption;
+    setWindowTitle(QString::fromStdString(caption_));
+    left_ = 0;
+    top_ = 0;
+    width_ = d.clientWidth + kNominalFrameWidthTwips;
+    height_ = d.clientHeight + kNominalFrameHeightTwips;
+    applyWindowGeometry();
+
+    splash_ = std::make_unique<frmSplash>();
+}
+
+Form1::~Form1() = default;
+
+Control* Form1::control(const std::string& name) const {
+    auto it = controls_.find(name);
+    return it == controls_.end() ? nullptr : it->second;
+}
+
+void Form1::setLeft(double v) {
+    left_ = v;
+    applyWindowGeometry();
+}
+void Form1::setTop(double v) {
+    top_ = v;
+    applyWindowGeometry();
+}
+void Form1::setWidth(double v) {
+    width_ = v;
+    applyWindowGeometry();
+}
+void Form1::setHeight(double v) {
+    height_ = v;
+    applyWindowGeometry();
+}
+
+void Form1::applyWindowGeometry() {
+    // Sizes are outer sizes; the client area is what remains inside the
+    // frame the window system draws, or the nominal frame where it draws none.
+    double frameW = kNominalFrameWidthTwips;
+    double frameH = kNominalFrameHeightTwips;
+    if (isVisible()) {
+        QRect outer = frameGeometry();
+        QRect inner = geometry();
+        if (outer.width() > inner.width() || outer.height() > inner.height()) {
+            frameW = (outer.width() - inner.width()) * kTwipsPerPixel;
+            frameH = (outer.height() - inner.height()) * kTwipsPerPixel;
+        }
+    }
+    int w = std::max(1, static_cast<int>(std::lround((width_ - frameW) / kTwipsPerPixel)));
+    int h = std::max(1, static_cast<int>(std::lround((height_ - frameH) / kTwipsPerPixel)));
+    applyingGeometry_ = true;
+    move(static_cast<int>(std::lround(left_ / kTwipsPerPixel)), static_cast<int>(std::lround(top_ / kTwipsPerPixel)));
+    resize(w, h);
+    applyingGeometry_ = false;
+}
+
+void Form1::moveEvent(QMoveEvent* event) {
+    QWidget::moveEvent(event);
+    // The user dragged the window: its position is what the program reads.
+    if (!applyingGeometry_ && isVisible()) {
+        QPoint p = frameGeometry().topLeft();
+        double l = p.x() * kTwipsPerPixel;
+        double t = p.y() * kTwipsPerPixel;
+        if (std::lround(l / kTwipsPerPixel) != std::lround(left_ / kTwipsPerPixel)) left_ = l;
+        if (std::lround(t / kTwipsPerPixel) != std::lround(top_ / kTwipsPerPixel)) top_ = t;
+    }
+}
+
+void Form1::setCaption(const std::string& text) {
+    caption_ = text;
+    setWindowTitle(QString::fromStdString(text));
+}
+
+void Form1::setMousePointer(int pointer) {
+    mousePointer_ = pointer;
+    if (pointer == 11)
+        setCursor(Qt::WaitCursor);
+    else
+        unsetCursor();
+}
+
+void Form1::endProgram() {
+    ended_ = true;
+    Timer1.stop();
+    if (splash_) splash_->closeSplash();
+    hide();
+    QCoreApplication::exit(0);
+}
+
+void Form1::letEventsRun() { platform_.doEvents(); }
+
+void Form1::appendLog(const std::string& line) {
+    // A record for the user only: a log that cannot be written is skipped.
+    (void)appendLogLine(logFilePath, line);
+}
+
+void Form1::prependHistoryLine(const std::string& line) { Text4->setText(line + kCrLf + Text4->text()); }
+
+void Form1::Label15_Change() { Label16->setCaption(Label15->caption()); }
+
+}  // namespace nimbrel
+
+namespace nimbrel {
+
+double Form1::latitude() const { return leadingNumber(Label3->caption()); }
+double Form1::longitude() const { return leadingNumber(Label4->caption()); }
+
+void Form1::rightAnchorTo(double newWidth) {
+    // Keeps the right edge in place when the width changes.
+    if (Check4->value() == 1) setLeft(Left() + Width() - newWidth);
+}
+
+}  // namespace nimbrel

@@ -1,0 +1,198 @@
+#pragma once
+// The main window: its controls under their designed names, the program's
+// state, and every handler. Handlers are defined in the folder of their
+// subsystem (cycle/update_cycle.cpp defines Command1_Click, and so on).
+#include <QTimer>
+#include <QWidget>
+#include <array>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "app/controls.h"
+#include "app/region_table.h"
+#include "platform/platform.h"
+
+namespace nimbrel {
+
+class frmSplash;
+
+class Form1 : public QWidget {
+    Q_OBJECT
+public:
+    Form1(Platform& platform, std::string programFolder, QWidget* parent = nullptr);
+    ~Form1() override;
+
+    // --- controls, by their designed names -------------------------------
+    Control* Label1;
+    Control* Label2;
+    Control* Label3;
+    Control* Label4;
+    Control* Label5;
+    Control* Label6;
+    Control* Label7;
+    Control* Label8;
+    Control* Label9;
+    Control* Label10;
+    Control* Label11;
+    Control* Label12;
+    Control* Label13;
+    Control* Label14;
+    Control* Label15;
+    Control* Label16;
+    Control* Label17;
+    Control* Label18;
+    Control* Label19;
+    Control* Check1;
+    Control* Check2;
+    Control* Check3;
+    Control* Check4;
+    Control* Check5;
+    Control* Check6;
+    Control* Command1;
+    Control* Command2;
+    Control* Command3;
+    Control* Command4;
+    Control* Command5;
+    Control* Command6;
+    Control* Command7;
+    Control* Command8;
+    Control* Option1;
+    Control* Option2;
+    Control* Option3;
+    Control* Text1;
+    Control* Text2;
+    Control* Text3;
+    Control* Text4;
+    Control* Text5;
+    Control* Combo1;
+    Control* Combo2;
+    Control* Image1;
+    Control* Image2;
+    Control* Shape1;
+    QTimer Timer1;
+
+    Control* control(const std::string& name) const;
+    frmSplash* splash() const { return splash_.get(); }
+
+    // --- the window's outer geometry in twips ------------------------------
+    double Left() const { return left_; }
+    double Top() const { return top_; }
+    double Width() const { return width_; }
+    double Height() const { return height_; }
+    void setLeft(double v);
+    void setTop(double v);
+    void setWidth(double v);
+    void setHeight(double v);
+    void setCaption(const std::string& caption);
+    std::string caption() const { return caption_; }
+    // 11 = hourglass, 0 = default.
+    void setMousePointer(int pointer);
+    int mousePointer() const { return mousePointer_; }
+
+    // True once the program has ended (second instance, missing region
+    // table, exit button).
+    bool ended() const { return ended_; }
+
+    // --- handlers and procedures -----------------------------------------
+    void Form_Load();
+    void Timer1_Timer();
+    void Command1_Click();
+    void Command2_Click();
+    void Command3_Click();
+    void Command4_Click();
+    void Command5_Click();
+    void Command6_Click();
+    void Command7_Click();
+    void Command8_Click();
+    void Check1_Click();
+    void Check2_Click();
+    void Check5_Click();
+    void Check6_Click();
+    void Option1_Click();
+    void Option2_Click();
+    void Option3_Click();
+    void Label14_Click();
+    void Label19_Click();
+    void Label15_Change();
+
+    void writesettings();
+    void drawdetail();
+    void drawsmall(const std::string& radarPng, int16_t tintRow);
+    void drawbase();
+    void markbase();
+    void marksmall();
+    void rotatehistory();
+
+    // --- module state ----------------------------------------------------
+    std::string programFolder;
+    std::string serverBase;
+    int32_t tickThreshold = 18;
+    std::string soundFiles[3][3];
+    int16_t tintOffsets[6][3] = {};
+    std::string historyFiles[7];
+    double historyTimes[7] = {};
+    std::string logFilePath;
+    int16_t currentRegion = 0;
+    RegionTable regions;
+    double savedLocations[11][2] = {};
+    double windowLeft = 0;
+    double windowTop = 0;
+    bool windowPositionKnown = false;
+    int16_t soundLevel = 0;
+    float warnRadii[4] = {85.0f, 82.0f, 41.0f, 4.6904f};
+    double smallScaleX = 0, smallScaleY = 0;
+    double detailScaleX = 0, detailScaleY = 0;
+    std::string cityTable[101][3];
+    int listedCities = 0;  // rows 1..listedCities of cityTable hold this region's cities
+
+    int32_t tickCount = 0;
+    double lastRunTime = 0;
+    double lastHistoryRun = 0;
+    int16_t locationAccepted = 0;
+    int32_t prevCounts[4][21] = {};
+    int prevLevels[4] = {};
+
+    double entryLatitude = 0, entryLongitude = 0;
+    std::string savedStatusCaption;
+    std::optional<Rgb> savedStatusColor;
+
+    // What the last composite or analysis refused, for the status bar of
+    // the picture; empty when all went well.
+    std::string lastImagingProblem;
+
+protected:
+    void moveEvent(QMoveEvent* event) override;
+
+    // Bounds of the current region in arc-seconds.
+    double west() const { return regions.regionLonRange[currentRegion][0]; }
+    double east() const { return regions.regionLonRange[currentRegion][1]; }
+    double north() const { return regions.regionLatRange[currentRegion][0]; }
+    double south() const { return regions.regionLatRange[currentRegion][1]; }
+    // The location of record as numbers (leading-number conversion).
+    double latitude() const;
+    double longitude() const;
+
+private:
+    void applyWindowGeometry();
+    void rightAnchorTo(double newWidth);
+    void endProgram();
+    void letEventsRun();
+    void appendLog(const std::string& line);
+    void prependHistoryLine(const std::string& line);
+
+    friend class Form1TestAccess;
+
+    Platform& platform_;
+    std::map<std::string, Control*> controls_;
+    std::unique_ptr<frmSplash> splash_;
+    double left_ = 0, top_ = 0, width_ = 0, height_ = 0;
+    std::string caption_;
+    int mousePointer_ = 0;
+    bool ended_ = false;
+    bool cycleRunning_ = false;
+    bool applyingGeometry_ = false;
+};
+
+}  // namespace nimbrel

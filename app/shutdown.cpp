@@ -1,0 +1,49 @@
+// The exit button and the small controls: sound level, always on top, links.
+#include "app/form1.h"
+#include "app/text_util.h"
+#include "cycle/alerts.h"
+#include "cycle/radar_time.h"
+
+namespace nimbrel {
+
+void Form1::Command2_Click() {
+    Check1->setValue(0);
+    Check1_Click();  // also when it was already clear, so the compact position is saved
+    windowLeft = Left();
+    windowTop = Top();
+    windowPositionKnown = true;
+    savedLocations[currentRegion][0] = latitude();
+    savedLocations[currentRegion][1] = longitude();
+    writesettings();
+    if (Check3->value() == 1)
+        appendLog(exitLogLine(dayText(platform_.now()), timeText(platform_.now())));
+    endProgram();
+}
+
+void Form1::Command5_Click() {
+    switch (soundLevel) {
+        case 0:
+            soundLevel = 1;
+            Label17->setCaption("警告音小");
+            break;
+        case 1:
+            soundLevel = 2;
+            Label17->setCaption("警告音無");
+            break;
+        case 2:
+            soundLevel = 0;
+            Label17->setCaption("警告音大");
+            break;
+        default:
+            break;
+    }
+}
+
+void Form1::Check5_Click() { platform_.setTopmost(Check5->value() == 1); }
+
+void Form1::Label14_Click() { platform_.openUrl(kHomePageUrl); }
+
+// The fixed address, not whatever may have been typed into Text5.
+void Form1::Label19_Click() { platform_.openUrl(kGeocodingUrl); }
+
+}  // namespace nimbrel

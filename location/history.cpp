@@ -1,0 +1,64 @@
+// Keeping the six previous small radar images and playing them back.
+#include <filesystem>
+
+#include "app/form1.h"
+#include "app/text_util.h"
+#include "cycle/alerts.h"
+#include "location/history_time.h"
+
+namespace nimbrel {
+
+void Form1::rotatehistory() {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    // Each failing delete, rename or copy is skipped; the rest still runs.
+    for (int k = 6; k >= 2; --k) {
+        fs::remove(historyFiles[k], ec);
+        fs::rename(historyFiles[k - 1], historyFiles[k], ec);
+        historyTimes[k] = historyTimes[k - 1];
+    }
+    fs::remove(historyFiles[1], ec);
+    fs::copy_file(historyFiles[0], historyFiles[1], fs::copy_options::overwrite_existing, ec);
+    historyTimes[1] = historyTimes[0];
+    if (Option2->value() == 1 && historyTimes[2] != 0 && Check1->value() == 1) Command4->setVisible(true);
+    if (Check2->value() == 1) Command4->setVisible(false);
+}
+
+void Form1::Command4_Click() {
+    struct Step {
+        int slot;
+        int16_t tint;
+        int pauseMs;
+    };
+    static constexpr Step kSteps[] = {{6, 5, 1200}, {5, 1, 1000}, {4, 2, 1000}, {3, 3, 1000}, {2, 4, 1000}, {1, 5, 900}};
+
+    for (Control* c : {Command4, Check1, Check2, Option1, Option3}) c->setEnabled(false);
+    Command1->setVisible(false);
+    std::string kept = Label15->caption();
+    Label15->setCaption("");
+    Label15->setVisible(true);
+    Label16->setVisible(true);
+    Label15->refresh();
+    Label16->refresh();
+    bool first = true;
+    for (const Step& s : kSteps) {
+        if (historyTimes[s.slot] == 0) {
+            first = false;
+            continue;
+        }
+        drawsmall(historyFiles[s.slot], s.tint);
+        Label15->setCaption(playbackTimeText(historyTimes[s.slot]));
+        if (first) Label16->setCaption(Label15->caption());
+        first = false;
+        Label15->refresh();
+        Label16->refresh();
+        platform_.sleepMs(s.pauseMs);
+    }
+    for (Control* c : {Command4, Check1, Check2, Option1, Option3}) c->setEnabled(true);
+    Command1->setVisible(true);
+    Label16->setVisible(false);
+    Option2_Click();
+    Label15->setCaption(kept);
+}
+
+}  // namespace nimbrel

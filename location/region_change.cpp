@@ -1,0 +1,35 @@
+// Moving to another region: the whole start-up runs again for it.
+#include "app/form1.h"
+#include "app/text_util.h"
+#include "cycle/alerts.h"
+#include "cycle/radar_time.h"
+
+namespace nimbrel {
+
+void Form1::Command6_Click() {
+    double n = leadingNumber(Combo1->text());
+    // Only whole region numbers of the list are taken.
+    if (n != static_cast<double>(static_cast<long long>(n))) return;
+    if (n == currentRegion || n < 0 || n > 10 || n == 4) return;
+    int region = static_cast<int>(n);
+    if (platform_.messageBox(regions.regionName[region] + "に、地域変更します", "変更 確認", MsgButtons::OkCancel) !=
+        MsgAnswer::Ok)
+        return;
+    Label3->setCaption(numberText(entryLatitude));
+    Label4->setCaption(numberText(entryLongitude));
+    Check2->setValue(0);
+    Check1->setValue(0);
+    Check1_Click();
+    currentRegion = static_cast<int16_t>(region);
+    windowLeft = Left();
+    windowTop = Top();
+    windowPositionKnown = true;
+    writesettings();
+    prependHistoryLine("－地域変更－" + regions.regionName[region]);
+    if (Check3->value() == 1)
+        appendLog(regionChangeLogLine(dayText(platform_.now()), timeText(platform_.now())));
+    lastRunTime = 0;
+    Form_Load();
+}
+
+}  // namespace nimbrel

@@ -1,0 +1,259 @@
+#include "platform/download.h"
+
+#include <curl/curl.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <mutex>
+#include <random>
+
+namespace nimbrel {
+
+namespace {
+
+CURLcode globalInit() {
+    static std::once_flag once;
+    static CURLcode code = CURLE_OK;
+    std::call_once(once, [] {
+        code = curl_global_init(CURL_GLOBAL_DEFAULT);
+        // With CURLOPT_NOSIGNAL libcurl leaves SIGPIPE alone; a server that
+        // drops the connection must not end the whole program.
+        struct sigaction old {};
+        if (sigaction(SIGPIPE, nullptr, &old) == 0 && old.sa_handler == SIG_DFL) {
+            std::signal(SIGPIPE, SIG_IGN);
+        }
+    });
+    return code;
+}
+
+std::string systemError(const char* what, int err) {
+    return std::string(what) + ": " + std::strerror(err);
+}
+
+// A new file beside the target, created exclusively so that two downloads
+// to the same target never share one. Mode 0666 lets the umask decide, as it
+// would for the target itself.
+int createTempBeside(const std::filesystem::path& target, std::string& tempPath, int& err) {
+    static std::atomic<unsigned> counter{0};
+    std::random_device rd;
+    const std::filesystem::path dir = target.parent_path();
+    const std::string stem = "." + target.filename().string() + ".part-";
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        const std::string name = stem + std::to_string(getpid()) + "-" +
+                                 std::to_string(counter++) + "-" + std::to_string(rd() % 100000);
+        tempPath = (dir / name).string();
+        const int fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0) return fd;
+        err = errno;
+        if (err != EEXIST) return -1;
+    }
+    return -1;
+}
+
+struct Sink {
+    int fd = -1;
+    std::int64_t written = 0;
+    std::int64_t cap = 0;
+    bool tooLarge = false;
+    int writeErrno = 0;
+};
+
+size_t writeBody(char* data, size_t size, size_t count, void* user) {
+    auto* sink = static_cast<Sink*>(user);
+    const size_t n = size * count;
+    // A chunked answer announces no length, so the cap is enforced here.
+    if (sink->cap > 0 && sink->written + static_cast<std::int64_t>(n) > sink->cap) {
+        sink->tooLarge = true;
+        return 0;
+    }
+    size_t done = 0;
+    while (done < n) {
+        const ssize_t w = ::write(sink->fd, data + done, n - done);
+        if (w < 0) {
+            if (errno == EINTR) continue;
+            sink->writeErrno = errno;
+            return 0;
+        }
+        done += static_cast<size_t>(w);
+    }
+    sink->written += static_cast<std::int64_t>(n);
+    return n;
+}
+
+DownloadStatus statusFromCurl(CURLcode code, const Sink& sink) {
+    switch (code) {
+        case CURLE_UNSUPPORTED_PROTOCOL:
+            return DownloadStatus::UnsupportedProtocol;
+        case CURLE_URL_MALFORMAT:
+            return DownloadStatus::InvalidArgument;
+        case CURLE_TOO_MANY_REDIRECTS:
+            return DownloadStatus::TooManyRedirects;
+        case CURLE_COULDNT_RESOLVE_HOST:
+        case CURLE_COULDNT_RESOLVE_PROXY:
+        case CURLE_COULDNT_CONNECT:
+            return DownloadStatus::ConnectFailed;
+        case CURLE_OPERATION_TIMEDOUT:
+            return DownloadStatus::TimedOut;
+        case CURLE_HTTP_RETURNED_ERROR:
+            return DownloadStatus::HttpError;
+        case CURLE_PARTIAL_FILE:
+            return DownloadStatus::Truncated;
+        case CURLE_FILESIZE_EXCEEDED:
+            return DownloadStatus::TooLarge;
+        case CURLE_WRITE_ERROR:
+            return sink.tooLarge ? DownloadStatus::TooLarge : DownloadStatus::WriteFailed;
+        default:
+            return DownloadStatus::TransferFailed;
+    }
+}
+
+struct EasyHandle {
+    CURL* h = curl_easy_init();
+    ~EasyHandle() {
+        if (h) curl_easy_cleanup(h);
+    }
+};
+
+// Removes the temporary file unless it was renamed into place.
+struct TempFile {
+    std::string path;
+    int fd = -1;
+    bool keep = false;
+    ~TempFile() {
+        if (fd >= 0) ::close(fd);
+        if (!keep && !path.empty()) ::unlink(path.c_str());
+    }
+};
+
+}  // namespace
+
+const char* downloadStatusName(DownloadStatus status) {
+    switch (status) {
+        case DownloadStatus::Stored: return "stored";
+        case DownloadStatus::InvalidArgument: return "invalid argument";
+        case DownloadStatus::CannotCreateFile: return "cannot create file";
+        case DownloadStatus::UnsupportedProtocol: return "unsupported protocol";
+        case DownloadStatus::TooManyRedirects: return "too many redirects";
+        case DownloadStatus::ConnectFailed: return "connect failed";
+        case DownloadStatus::TimedOut: return "timed out";
+        case DownloadStatus::HttpError: return "HTTP error";
+        case DownloadStatus::Truncated: return "truncated";
+        case DownloadStatus::TooLarge: return "too large";
+        case DownloadStatus::WriteFailed: return "write failed";
+        case DownloadStatus::Rejected: return "rejected";
+        case DownloadStatus::RenameFailed: return "rename failed";
+        case DownloadStatus::TransferFailed: return "transfer failed";
+    }
+    return "unknown";
+}
+
+DownloadResult downloadToFile(const std::string& url, const std::string& file,
+                              const DownloadOptions& options) {
+    DownloadResult result;
+    const std::filesystem::path target(file);
+    if (url.empty() || file.empty() || !target.has_filename()) {
+        result.status = DownloadStatus::InvalidArgument;
+        return result;
+    }
+    if (const CURLcode init = globalInit(); init != CURLE_OK) {
+        result.detail = curl_easy_strerror(init);
+        return result;
+    }
+
+    TempFile temp;
+    int err = 0;
+    temp.fd = createTempBeside(target, temp.path, err);
+    if (temp.fd < 0) {
+        temp.path.clear();
+        result.status = DownloadStatus::CannotCreateFile;
+        result.detail = systemError("create", err);
+        return result;
+    }
+
+    EasyHandle easy;
+    if (!easy.h) {
+        result.detail = "curl_easy_init failed";
+        return result;
+    }
+    Sink sink;
+    sink.fd = temp.fd;
+    sink.cap = options.maxBytes;
+    char errorText[CURL_ERROR_SIZE] = {};
+
+    CURL* h = easy.h;
+    curl_easy_setopt(h, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(h, CURLOPT_MAXREDIRS, options.maxRedirects);
+    curl_easy_setopt(h, CURLOPT_FAILONERROR, 1L);
+    curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS,
+                     static_cast<long>(options.connectTimeout.count()));
+    curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, static_cast<long>(options.totalTimeout.count()));
+    if (options.lowSpeedTime.count() > 0) {
+        curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, options.lowSpeedBytesPerSecond);
+        curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, static_cast<long>(options.lowSpeedTime.count()));
+    }
+    if (options.maxBytes > 0) {
+        curl_easy_setopt(h, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(options.maxBytes));
+    }
+    curl_easy_setopt(h, CURLOPT_USERAGENT, "nimbrel");
+    curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, writeBody);
+    curl_easy_setopt(h, CURLOPT_WRITEDATA, &sink);
+    curl_easy_setopt(h, CURLOPT_ERRORBUFFER, errorText);
+
+    const CURLcode code = curl_easy_perform(h);
+    curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &result.httpStatus);
+    if (code != CURLE_OK) {
+        result.status = statusFromCurl(code, sink);
+        if (result.status == DownloadStatus::WriteFailed && sink.writeErrno != 0) {
+            result.detail = systemError("write", sink.writeErrno);
+        } else {
+            result.detail = errorText[0] ? errorText : curl_easy_strerror(code);
+        }
+        return result;
+    }
+    // A 3xx left over when redirects are not followed further, or a 1xx, is
+    // not the file that was asked for.
+    if (result.httpStatus < 200 || result.httpStatus > 299) {
+        result.status = DownloadStatus::HttpError;
+        result.detail = "HTTP status " + std::to_string(result.httpStatus);
+        return result;
+    }
+
+    // The data must be on disk before the rename makes it the file of record.
+    if (::fsync(temp.fd) != 0) {
+        result.status = DownloadStatus::WriteFailed;
+        result.detail = systemError("fsync", errno);
+        return result;
+    }
+    const int fd = temp.fd;
+    temp.fd = -1;
+    if (::close(fd) != 0) {
+        result.status = DownloadStatus::WriteFailed;
+        result.detail = systemError("close", errno);
+        return result;
+    }
+    if (options.validator && !options.validator(temp.path)) {
+        result.status = DownloadStatus::Rejected;
+        result.detail = "the downloaded file was refused";
+        return result;
+    }
+    if (::rename(temp.path.c_str(), file.c_str()) != 0) {
+        result.status = DownloadStatus::RenameFailed;
+        result.detail = systemError("rename", errno);
+        return result;
+    }
+    temp.keep = true;
+    result.status = DownloadStatus::Stored;
+    return result;
+}
+
+}  // namespace nimbrel

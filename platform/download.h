@@ -1,0 +1,56 @@
+#pragma once
+// Fetching one address into one local file over HTTP(S). The previous file is
+// only ever replaced by a complete, accepted answer: the body goes to a
+// temporary file beside the target and is renamed into place at the end.
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace nimbrel {
+
+enum class DownloadStatus {
+    Stored,
+    InvalidArgument,      // empty address or file name
+    CannotCreateFile,     // the temporary file beside the target could not be made
+    UnsupportedProtocol,  // not http or https, also after a redirect
+    TooManyRedirects,
+    ConnectFailed,  // name lookup or connection refused
+    TimedOut,       // connect time-out, overall time-out or too slow
+    HttpError,      // the final answer was not a 2xx status
+    Truncated,      // the connection ended before the whole body arrived
+    TooLarge,       // the body is larger than the size cap
+    WriteFailed,    // the local disk refused the data
+    Rejected,       // the validator refused the complete file
+    RenameFailed,   // the complete file could not replace the target
+    TransferFailed,  // any other network failure
+};
+
+struct DownloadResult {
+    DownloadStatus status = DownloadStatus::TransferFailed;
+    long httpStatus = 0;  // 0 when no answer was received
+    std::string detail;   // libcurl's or the system's message, for diagnostics
+
+    bool stored() const { return status == DownloadStatus::Stored; }
+};
+
+struct DownloadOptions {
+    std::chrono::milliseconds connectTimeout{10'000};
+    std::chrono::milliseconds totalTimeout{30'000};
+    // A transfer slower than this many bytes per second for lowSpeedTime is
+    // given up, so a stalled server cannot hold the window's thread.
+    long lowSpeedBytesPerSecond = 100;
+    std::chrono::seconds lowSpeedTime{10};
+    long maxRedirects = 5;
+    std::int64_t maxBytes = 32 * 1024 * 1024;
+    // Run on the complete temporary file before it replaces the target; false
+    // refuses it and the previous file stays.
+    std::function<bool(const std::string& path)> validator;
+};
+
+DownloadResult downloadToFile(const std::string& url, const std::string& file,
+                              const DownloadOptions& options = {});
+
+const char* downloadStatusName(DownloadStatus status);
+
+}  // namespace nimbrel

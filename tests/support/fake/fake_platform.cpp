@@ -1,0 +1,55 @@
+#include "support/fake/fake_platform.h"
+
+#include <ctime>
+#include <fstream>
+
+namespace nimbrel {
+
+bool FakePlatform::download(const std::string& url, const std::string& file) {
+    downloadedUrls.push_back(url);
+    if (failNextDownloads > 0) {
+        --failNextDownloads;
+        return false;
+    }
+    auto it = bodies.find(url);
+    if (it != bodies.end()) {
+        std::ofstream out(file, std::ios::binary | std::ios::trunc);
+        out.write(it->second.data(), static_cast<std::streamsize>(it->second.size()));
+        return static_cast<bool>(out);
+    }
+    if (httpFallback) return httpFallback(url, file);
+    return false;
+}
+
+void FakePlatform::sleepMs(int ms) {
+    sleeps.push_back(ms);
+    if (advanceClockOnSleep) advanceSeconds(ms / 1000);
+}
+
+MsgAnswer FakePlatform::messageBox(const std::string& text, const std::string& title, MsgButtons buttons) {
+    messages.push_back({text, title, buttons});
+    if (answers.empty()) return MsgAnswer::Ok;
+    MsgAnswer a = answers.front();
+    answers.pop_front();
+    return a;
+}
+
+void FakePlatform::doEvents() {
+    ++doEventsCalls;
+    if (onDoEvents) onDoEvents();
+}
+
+void FakePlatform::advanceSeconds(long seconds) {
+    std::tm tm{};
+    tm.tm_year = clock.year - 1900;
+    tm.tm_mon = clock.month - 1;
+    tm.tm_mday = clock.day;
+    tm.tm_hour = clock.hour;
+    tm.tm_min = clock.minute;
+    tm.tm_sec = static_cast<int>(clock.second + seconds);
+    tm.tm_isdst = 0;
+    timegm(&tm);  // normalises the fields
+    clock = DateTime{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
+}
+
+}  // namespace nimbrel

@@ -1,0 +1,59 @@
+#pragma once
+// A platform for window tests: records what the program asked of the
+// outside world, answers message boxes from a script, serves downloads from
+// memory (or passes them to a real HTTP fetch), and has a settable clock.
+#include <deque>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace nimbrel {
+
+class FakePlatform : public Platform {
+public:
+    struct Message {
+        std::string text;
+        std::string title;
+        MsgButtons buttons;
+    };
+
+    bool download(const std::string& url, const std::string& file) override;
+    void playSound(const std::string& file) override { sounds.push_back(file); }
+    void openUrl(const std::string& url) override { openedUrls.push_back(url); }
+    void setTopmost(bool on) override { topmostCalls.push_back(on); }
+    void sleepMs(int ms) override;
+    DateTime now() override { return clock; }
+    MsgAnswer messageBox(const std::string& text, const std::string& title, MsgButtons buttons) override;
+    void doEvents() override;
+    ScreenTwips screenSizeTwips() override { return screen; }
+    bool anotherInstanceRunning(const std::string&) override { return otherInstance; }
+
+    // Advances the clock by whole seconds (across midnight and month ends).
+    void advanceSeconds(long seconds);
+
+    // Downloads: a registered body is stored; an address that is not
+    // registered fails unless httpFallback is set, which then does the work.
+    std::map<std::string, std::string> bodies;
+    std::function<bool(const std::string& url, const std::string& file)> httpFallback;
+    // Failing the next n downloads, whatever the address.
+    int failNextDownloads = 0;
+    std::vector<std::string> downloadedUrls;
+
+    std::vector<std::string> sounds;
+    std::vector<std::string> openedUrls;
+    std::vector<bool> topmostCalls;
+    std::vector<int> sleeps;
+    std::vector<Message> messages;
+    std::deque<MsgAnswer> answers;  // empty: Ok
+    DateTime clock{2024, 5, 5, 14, 37, 50};
+    bool advanceClockOnSleep = true;
+    ScreenTwips screen{1920 * 15.0, 1080 * 15.0};
+    bool otherInstance = false;
+    int doEventsCalls = 0;
+    std::function<void()> onDoEvents;
+};
+
+}  // namespace nimbrel
