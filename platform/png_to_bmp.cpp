@@ -60,8 +60,8 @@ bool readHeader(png_structp png, png_infop info, Header* header) {
     if (setjmp(png_jmpbuf(png))) return false;
     png_read_info(png, info);
     int interlace = 0;
-    png_get_IHDR(png, info, &header->width, &header->height, &header->bitDepth,
-                 &header->colourType, &interlace, nullptr, nullptr);
+    png_get_IHDR(png, info, &header->width, &header->height, &header->bitDepth, &header->colourType,
+                 &interlace, nullptr, nullptr);
     header->paletteCount = 0;
     png_colorp palette = nullptr;
     int count = 0;
@@ -284,13 +284,20 @@ bool replaceFile(const std::string& path, const std::vector<unsigned char>& byte
 
 const char* pngStatusText(PngStatus status) {
     switch (status) {
-        case PngStatus::Ok: return "converted";
-        case PngStatus::CannotOpen: return "cannot open the image file";
-        case PngStatus::TooLarge: return "image too large";
-        case PngStatus::NotPng: return "not a PNG file";
-        case PngStatus::Corrupt: return "damaged PNG data";
-        case PngStatus::UnsupportedFormat: return "not a palette or grey image";
-        case PngStatus::CannotWrite: return "cannot write the bitmap";
+        case PngStatus::Ok:
+            return "converted";
+        case PngStatus::CannotOpen:
+            return "cannot open the image file";
+        case PngStatus::TooLarge:
+            return "image too large";
+        case PngStatus::NotPng:
+            return "not a PNG file";
+        case PngStatus::Corrupt:
+            return "damaged PNG data";
+        case PngStatus::UnsupportedFormat:
+            return "not a palette or grey image";
+        case PngStatus::CannotWrite:
+            return "cannot write the bitmap";
     }
     return "unknown";
 }

@@ -37,12 +37,12 @@ struct PngLimits {
 
 enum class PngStatus {
     Ok,
-    CannotOpen,        // missing or unreadable file
-    TooLarge,          // file, width or height beyond the limits
-    NotPng,            // no PNG signature or no IHDR
-    Corrupt,           // libpng refused the data (CRC, lengths, missing data)
-    UnsupportedFormat, // a colour type whose bytes would not be palette indices
-    CannotWrite,       // the BMP or its temporary file could not be written
+    CannotOpen,         // missing or unreadable file
+    TooLarge,           // file, width or height beyond the limits
+    NotPng,             // no PNG signature or no IHDR
+    Corrupt,            // libpng refused the data (CRC, lengths, missing data)
+    UnsupportedFormat,  // a colour type whose bytes would not be palette indices
+    CannotWrite,        // the BMP or its temporary file could not be written
 };
 
 const char* pngStatusText(PngStatus status);
