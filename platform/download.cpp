@@ -45,8 +45,8 @@ int createTempBeside(const std::filesystem::path& target, std::string& tempPath,
     const std::filesystem::path dir = target.parent_path();
     const std::string stem = "." + target.filename().string() + ".part-";
     for (int attempt = 0; attempt < 16; ++attempt) {
-        const std::string name = stem + std::to_string(getpid()) + "-" +
-                                 std::to_string(counter++) + "-" + std::to_string(rd() % 100000);
+        const std::string name = stem + std::to_string(getpid()) + "-" + std::to_string(counter++) +
+                                 "-" + std::to_string(rd() % 100000);
         tempPath = (dir / name).string();
         const int fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0) return fd;
@@ -135,20 +135,34 @@ struct TempFile {
 
 const char* downloadStatusName(DownloadStatus status) {
     switch (status) {
-        case DownloadStatus::Stored: return "stored";
-        case DownloadStatus::InvalidArgument: return "invalid argument";
-        case DownloadStatus::CannotCreateFile: return "cannot create file";
-        case DownloadStatus::UnsupportedProtocol: return "unsupported protocol";
-        case DownloadStatus::TooManyRedirects: return "too many redirects";
-        case DownloadStatus::ConnectFailed: return "connect failed";
-        case DownloadStatus::TimedOut: return "timed out";
-        case DownloadStatus::HttpError: return "HTTP error";
-        case DownloadStatus::Truncated: return "truncated";
-        case DownloadStatus::TooLarge: return "too large";
-        case DownloadStatus::WriteFailed: return "write failed";
-        case DownloadStatus::Rejected: return "rejected";
-        case DownloadStatus::RenameFailed: return "rename failed";
-        case DownloadStatus::TransferFailed: return "transfer failed";
+        case DownloadStatus::Stored:
+            return "stored";
+        case DownloadStatus::InvalidArgument:
+            return "invalid argument";
+        case DownloadStatus::CannotCreateFile:
+            return "cannot create file";
+        case DownloadStatus::UnsupportedProtocol:
+            return "unsupported protocol";
+        case DownloadStatus::TooManyRedirects:
+            return "too many redirects";
+        case DownloadStatus::ConnectFailed:
+            return "connect failed";
+        case DownloadStatus::TimedOut:
+            return "timed out";
+        case DownloadStatus::HttpError:
+            return "HTTP error";
+        case DownloadStatus::Truncated:
+            return "truncated";
+        case DownloadStatus::TooLarge:
+            return "too large";
+        case DownloadStatus::WriteFailed:
+            return "write failed";
+        case DownloadStatus::Rejected:
+            return "rejected";
+        case DownloadStatus::RenameFailed:
+            return "rename failed";
+        case DownloadStatus::TransferFailed:
+            return "transfer failed";
     }
     return "unknown";
 }
@@ -199,7 +213,8 @@ DownloadResult downloadToFile(const std::string& url, const std::string& file,
     curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, static_cast<long>(options.totalTimeout.count()));
     if (options.lowSpeedTime.count() > 0) {
         curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, options.lowSpeedBytesPerSecond);
-        curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, static_cast<long>(options.lowSpeedTime.count()));
+        curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME,
+                         static_cast<long>(options.lowSpeedTime.count()));
     }
     if (options.maxBytes > 0) {
         curl_easy_setopt(h, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(options.maxBytes));

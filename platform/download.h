@@ -15,14 +15,14 @@ enum class DownloadStatus {
     CannotCreateFile,     // the temporary file beside the target could not be made
     UnsupportedProtocol,  // not http or https, also after a redirect
     TooManyRedirects,
-    ConnectFailed,  // name lookup or connection refused
-    TimedOut,       // connect time-out, overall time-out or too slow
-    HttpError,      // the final answer was not a 2xx status
-    Truncated,      // the connection ended before the whole body arrived
-    TooLarge,       // the body is larger than the size cap
-    WriteFailed,    // the local disk refused the data
-    Rejected,       // the validator refused the complete file
-    RenameFailed,   // the complete file could not replace the target
+    ConnectFailed,   // name lookup or connection refused
+    TimedOut,        // connect time-out, overall time-out or too slow
+    HttpError,       // the final answer was not a 2xx status
+    Truncated,       // the connection ended before the whole body arrived
+    TooLarge,        // the body is larger than the size cap
+    WriteFailed,     // the local disk refused the data
+    Rejected,        // the validator refused the complete file
+    RenameFailed,    // the complete file could not replace the target
     TransferFailed,  // any other network failure
 };
 

@@ -9,7 +9,9 @@
 
 namespace nimbrel {
 
-InstanceLock::~InstanceLock() { release(); }
+InstanceLock::~InstanceLock() {
+    release();
+}
 
 LockResult InstanceLock::acquire(const std::string& lockFile) {
     if (fd_ >= 0) return {LockStatus::Acquired, 0};

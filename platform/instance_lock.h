@@ -18,7 +18,7 @@ struct LockResult {
 };
 
 class InstanceLock {
-public:
+  public:
     InstanceLock() = default;
     ~InstanceLock();
     InstanceLock(const InstanceLock&) = delete;
@@ -30,7 +30,7 @@ public:
     void release();
     bool held() const { return fd_ >= 0; }
 
-private:
+  private:
     int fd_ = -1;
 };
 

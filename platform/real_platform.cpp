@@ -4,7 +4,6 @@
 #include <QDesktopServices>
 #include <QGuiApplication>
 #include <QMessageBox>
-#include <QPushButton>
 #include <QScreen>
 #include <QUrl>
 #include <QWidget>
@@ -39,13 +38,16 @@ bool RealPlatform::download(const std::string& url, const std::string& file) {
     return lastDownload_.stored();
 }
 
-void RealPlatform::playSound(const std::string& file) { lastSound_ = playSoundFile(file); }
+void RealPlatform::playSound(const std::string& file) {
+    lastSound_ = playSoundFile(file);
+}
 
 void RealPlatform::openUrl(const std::string& url) {
     // Only web pages are opened; the address goes to the desktop as a URL,
     // never through a shell command line.
-    const QUrl u(QString::fromStdString(url), QUrl::StrictMode);
-    if (!u.isValid() || (u.scheme() != QLatin1String("http") && u.scheme() != QLatin1String("https")))
+    const QUrl u(QString::fromStdString(url));
+    if (!u.isValid() ||
+        (u.scheme() != QLatin1String("http") && u.scheme() != QLatin1String("https")))
         return;
     QDesktopServices::openUrl(u);
 }
@@ -67,15 +69,19 @@ void RealPlatform::sleepMs(int ms) {
     if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
-DateTime RealPlatform::now() { return localDateTime(std::time(nullptr)); }
+DateTime RealPlatform::now() {
+    return localDateTime(std::time(nullptr));
+}
 
 MsgAnswer RealPlatform::messageBox(const std::string& text, const std::string& title,
                                    MsgButtons buttons) {
-    const QString caption = title.empty() ? QStringLiteral("nimbrel") : QString::fromStdString(title);
-    QMessageBox box(QMessageBox::NoIcon, caption, QString::fromStdString(text),
-                    buttons == MsgButtons::OkCancel ? QMessageBox::Ok | QMessageBox::Cancel
-                                                    : QMessageBox::Ok,
-                    mainWindow_);
+    const QString caption =
+        title.empty() ? QStringLiteral("nimbrel") : QString::fromStdString(title);
+    QMessageBox box(
+        QMessageBox::NoIcon, caption, QString::fromStdString(text),
+        buttons == MsgButtons::OkCancel ? QMessageBox::Ok | QMessageBox::Cancel : QMessageBox::Ok,
+        mainWindow_);
+    box.setTextFormat(Qt::PlainText);
     box.setDefaultButton(QMessageBox::Ok);
     if (buttons == MsgButtons::OkCancel) box.setEscapeButton(QMessageBox::Cancel);
     box.exec();
@@ -83,7 +89,9 @@ MsgAnswer RealPlatform::messageBox(const std::string& text, const std::string& t
     return box.clickedButton() == box.button(QMessageBox::Ok) ? MsgAnswer::Ok : MsgAnswer::Cancel;
 }
 
-void RealPlatform::doEvents() { QCoreApplication::processEvents(); }
+void RealPlatform::doEvents() {
+    QCoreApplication::processEvents();
+}
 
 ScreenTwips RealPlatform::screenSizeTwips() {
     QScreen* screen = mainWindow_ ? mainWindow_->screen() : nullptr;

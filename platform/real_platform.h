@@ -15,7 +15,7 @@ class QWidget;
 namespace nimbrel {
 
 class RealPlatform : public Platform {
-public:
+  public:
     RealPlatform() = default;
 
     // The window that setTopmost acts on and message boxes belong to.
@@ -40,7 +40,7 @@ public:
     ScreenTwips screenSizeTwips() override;
     bool anotherInstanceRunning(const std::string& programFolder) override;
 
-private:
+  private:
     QWidget* mainWindow_ = nullptr;
     DownloadOptions downloadOptions_;
     DownloadResult lastDownload_;

@@ -81,9 +81,8 @@ SoundResult playSoundFile(const std::string& file, const SoundOptions& options) 
         if (got <= 0) break;
         sf_count_t done = 0;
         while (done < got) {
-            snd_pcm_sframes_t w = snd_pcm_writei(
-                out.pcm, buffer.data() + done * info.channels,
-                static_cast<snd_pcm_uframes_t>(got - done));
+            snd_pcm_sframes_t w = snd_pcm_writei(out.pcm, buffer.data() + done * info.channels,
+                                                 static_cast<snd_pcm_uframes_t>(got - done));
             if (w < 0) {
                 // An underrun or a suspend is recoverable; anything else ends the sound.
                 if (snd_pcm_recover(out.pcm, static_cast<int>(w), 1) < 0) {

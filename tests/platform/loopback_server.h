@@ -8,7 +8,7 @@
 #include <thread>
 
 class LoopbackServer {
-public:
+  public:
     LoopbackServer() = default;
     ~LoopbackServer() { stop(); }
     LoopbackServer(const LoopbackServer&) = delete;
@@ -32,7 +32,10 @@ public:
     void stop() {
         if (!thread_.joinable()) return;
         // stop() before the listen loop runs would be lost.
-        while (!server_.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (!server_.is_running() && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
         server_.stop();
         thread_.join();
     }
@@ -41,7 +44,7 @@ public:
         return "http://127.0.0.1:" + std::to_string(port_) + path;
     }
 
-private:
+  private:
     httplib::Server server_;
     std::thread thread_;
     int port_ = 0;

@@ -1,0 +1,184 @@
+#include "platform/real_platform.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScreen>
+#include <QTimer>
+#include <QUrl>
+#include <QWidget>
+#include <cstdlib>
+#include <ctime>
+#include <string>
+#include <vector>
+
+#include "support/temp_dir.h"
+
+namespace nimbrel {
+namespace {
+
+QApplication& app() {
+    static int argc = 1;
+    static char arg0[] = "test_platform";
+    static char* argv[] = {arg0, nullptr};
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Never destroyed: a QApplication torn down after main returns crashes.
+    static auto* application = new QApplication(argc, argv);
+    return *application;
+}
+
+}  // namespace
+
+// Records the addresses the desktop was asked to open.
+class UrlRecorder : public QObject {
+    Q_OBJECT
+  public:
+    std::vector<std::string> opened;
+  public slots:
+    void open(const QUrl& url) { opened.push_back(url.toString().toStdString()); }
+};
+
+namespace {
+
+TEST(RealPlatformTest, ClockReadsLocalTime) {
+    const char* oldTz = std::getenv("TZ");
+    const std::string saved = oldTz ? oldTz : "";
+    ::setenv("TZ", "JST-9", 1);
+    ::tzset();
+    const DateTime d = localDateTime(86400 * 365 + 15 * 3600 + 59 * 60 + 7);
+    if (oldTz) {
+        ::setenv("TZ", saved.c_str(), 1);
+    } else {
+        ::unsetenv("TZ");
+    }
+    ::tzset();
+    // 1971-01-01 15:59:07 UTC is 1971-01-02 00:59:07 in Japan.
+    EXPECT_EQ(d.year, 1971);
+    EXPECT_EQ(d.month, 1);
+    EXPECT_EQ(d.day, 2);
+    EXPECT_EQ(d.hour, 0);
+    EXPECT_EQ(d.minute, 59);
+    EXPECT_EQ(d.second, 7);
+}
+
+TEST(RealPlatformTest, OnlyWebAddressesAreOpened) {
+    app();
+    UrlRecorder recorder;
+    for (const char* scheme : {"http", "https", "file", "ftp", "javascript"})
+        QDesktopServices::setUrlHandler(scheme, &recorder, "open");
+    RealPlatform platform;
+    for (const char* url :
+         {"https://example.org/nimbrel/", "http://example.org/map?q=a b", "file:///etc/passwd",
+          "ftp://example.org/x", "javascript:alert(1)", "", "not a url at all"})
+        platform.openUrl(url);
+    for (const char* scheme : {"http", "https", "file", "ftp", "javascript"})
+        QDesktopServices::unsetUrlHandler(scheme);
+    ASSERT_EQ(recorder.opened.size(), 2u);
+    EXPECT_EQ(recorder.opened[0], "https://example.org/nimbrel/");
+    EXPECT_EQ(recorder.opened[1], "http://example.org/map?q=a b");
+}
+
+TEST(RealPlatformTest, MessageBoxShowsTextTitleAndAnswers) {
+    app();
+    struct Case {
+        std::string title;
+        MsgButtons buttons;
+        QMessageBox::StandardButton press;  // NoButton: close with Escape
+        std::string shownTitle;
+        int buttonCount;
+        MsgAnswer answer;
+    };
+    const std::vector<Case> cases = {
+        {"", MsgButtons::Ok, QMessageBox::Ok, "nimbrel", 1, MsgAnswer::Ok},
+        {"地域変更", MsgButtons::OkCancel, QMessageBox::Ok, "地域変更", 2, MsgAnswer::Ok},
+        {"地域変更", MsgButtons::OkCancel, QMessageBox::Cancel, "地域変更", 2, MsgAnswer::Cancel},
+        {"", MsgButtons::OkCancel, QMessageBox::NoButton, "nimbrel", 2, MsgAnswer::Cancel},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.shownTitle + " " + std::to_string(c.press));
+        RealPlatform platform;
+        std::string shownTitle;
+        std::string shownText;
+        int buttonCount = 0;
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box) return;
+            shownTitle = box->windowTitle().toStdString();
+            shownText = box->text().toStdString();
+            buttonCount = static_cast<int>(box->buttons().size());
+            if (c.press == QMessageBox::NoButton) {
+                box->reject();
+            } else {
+                box->button(c.press)->click();
+            }
+        });
+        const MsgAnswer answer =
+            platform.messageBox("緯度、経度を確認してください", c.title, c.buttons);
+        EXPECT_EQ(answer, c.answer);
+        EXPECT_EQ(shownTitle, c.shownTitle);
+        EXPECT_EQ(shownText, "緯度、経度を確認してください");
+        EXPECT_EQ(buttonCount, c.buttonCount);
+    }
+}
+
+TEST(RealPlatformTest, ScreenSizeIsInTwips) {
+    app();
+    RealPlatform platform;
+    const QSize px = QGuiApplication::primaryScreen()->size();
+    const ScreenTwips t = platform.screenSizeTwips();
+    EXPECT_GT(t.width, 0);
+    EXPECT_DOUBLE_EQ(t.width, px.width() * 15.0);
+    EXPECT_DOUBLE_EQ(t.height, px.height() * 15.0);
+}
+
+TEST(RealPlatformTest, TopmostKeepsTheWindowWhereItWas) {
+    app();
+    QWidget window;
+    window.setGeometry(120, 90, 300, 200);
+    window.show();
+    const QPoint pos = window.pos();
+    const QSize size = window.size();
+    RealPlatform platform;
+    platform.setTopmost(true);  // no window yet: nothing happens
+    EXPECT_FALSE(window.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    platform.setMainWindow(&window);
+    for (bool on : {true, true, false}) {
+        platform.setTopmost(on);
+        EXPECT_EQ(window.windowFlags().testFlag(Qt::WindowStaysOnTopHint), on);
+        EXPECT_TRUE(window.isVisible());
+        EXPECT_EQ(window.pos(), pos);
+        EXPECT_EQ(window.size(), size);
+    }
+}
+
+TEST(RealPlatformTest, AnotherInstanceIsSeenButNotOurselves) {
+    TempDir dir;
+    RealPlatform first;
+    EXPECT_FALSE(first.anotherInstanceRunning(dir.folder()));
+    // The start-up sequence runs again on a region change.
+    EXPECT_FALSE(first.anotherInstanceRunning(dir.folder()));
+    {
+        RealPlatform second;
+        EXPECT_TRUE(second.anotherInstanceRunning(dir.folder()));
+    }
+    TempDir other;
+    writeFileBytes(other.file("plain"), "x");
+    RealPlatform nowhere;
+    EXPECT_FALSE(nowhere.anotherInstanceRunning(other.file("plain")));
+}
+
+TEST(RealPlatformTest, SleepBlocksForTheGivenTime) {
+    RealPlatform platform;
+    const auto start = std::chrono::steady_clock::now();
+    platform.sleepMs(120);
+    platform.sleepMs(-5);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(120));
+}
+
+}  // namespace
+}  // namespace nimbrel
+
+#include "real_platform_test.moc"
