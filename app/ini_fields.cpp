@@ -10,8 +10,12 @@ namespace nimbrel {
 
 namespace {
 
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
-bool isBreak(char c) { return c == '\r' || c == '\n'; }
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+bool isBreak(char c) {
+    return c == '\r' || c == '\n';
+}
 
 // Moves past one line break; CR LF counts as one.
 size_t skipBreak(std::string_view s, size_t pos) {

@@ -1,0 +1,53 @@
+#include "app/log_file.h"
+
+#include <cerrno>
+#include <cstdio>
+
+#include "app/text_util.h"
+
+namespace nimbrel {
+
+namespace {
+
+std::string twoDigits(int value) {
+    char buf[8];
+    std::snprintf(buf, sizeof buf, "%02d", ((value % 100) + 100) % 100);
+    return buf;
+}
+
+LogWriteResult appendText(const std::string& path, const std::string& text) {
+    LogWriteResult result;
+    std::FILE* f = std::fopen(path.c_str(), "ab");
+    if (!f) {
+        result.error = LogWriteError::CannotOpen;
+        result.sysError = errno;
+        return result;
+    }
+    bool written = std::fwrite(text.data(), 1, text.size(), f) == text.size();
+    int err = errno;
+    if (std::fclose(f) != 0 && written) {
+        written = false;
+        err = errno;
+    }
+    if (!written) {
+        result.error = LogWriteError::WriteFailed;
+        result.sysError = err;
+    }
+    return result;
+}
+
+}  // namespace
+
+std::string logFileName(const std::string& programFolder, const DateTime& date) {
+    return programFolder + twoDigits(date.year) + twoDigits(date.month) + ".log";
+}
+
+LogWriteResult appendLogLine(const std::string& path, const std::string& line) {
+    return appendText(path, line + kCrLf);
+}
+
+LogWriteResult appendStartupLogEntry(const std::string& path, const std::string& line) {
+    return appendText(path, std::string(kCrLf) + line + kCrLf);
+}
+
+}  // namespace nimbrel

@@ -1,0 +1,28 @@
+#pragma once
+// The user's monthly log: one file per month of start-up, lines appended.
+#include <string>
+
+#include "app/clock.h"
+
+namespace nimbrel {
+
+enum class LogWriteError { None, CannotOpen, WriteFailed };
+
+struct LogWriteResult {
+    LogWriteError error = LogWriteError::None;
+    int sysError = 0;
+    bool ok() const { return error == LogWriteError::None; }
+};
+
+// programFolder (ending in a separator) + two-digit year + two-digit month +
+// ".log": "1107.log" for July 2011.
+std::string logFileName(const std::string& programFolder, const DateTime& date);
+
+// Opens the log for appending (creating it), writes the line and CR LF,
+// closes it. Callers go on whatever the result says.
+LogWriteResult appendLogLine(const std::string& path, const std::string& line);
+
+// The start-up entry: an empty line, then the line, in one append.
+LogWriteResult appendStartupLogEntry(const std::string& path, const std::string& line);
+
+}  // namespace nimbrel
