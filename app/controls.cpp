@@ -35,7 +35,7 @@ std::string fromQt(const QString& q) {
     return s.toStdString();
 }
 
-int px(double twips) { return static_cast<int>(std::lround(twips / kTwipsPerPixel)); }
+int px(double twips) { return static_cast<int>(std::lround(twips / kTwipsPerScreenPixel)); }
 
 // The location marker: a circle with a 3-pixel border, transparent inside.
 class ShapeWidget : public QWidget {
@@ -62,7 +62,7 @@ protected:
 
 QFont qtFont(const FontDesign& design) {
     QFont font(QString::fromStdString(substituteFontFamily(design.family)));
-    font.setPixelSize(std::max(1, static_cast<int>(std::lround(design.size * 20.0 / kTwipsPerPixel))));
+    font.setPixelSize(std::max(1, static_cast<int>(std::lround(design.size * 20.0 / kTwipsPerScreenPixel))));
     font.setBold(design.bold);
     font.setItalic(design.italic);
     font.setUnderline(design.underline);
@@ -317,7 +317,7 @@ void Control::setBold(bool on) {
 
 void Control::setFontSize(double points) {
     QFont f = widget_->font();
-    f.setPixelSize(std::max(1, static_cast<int>(std::lround(points * 20.0 / kTwipsPerPixel))));
+    f.setPixelSize(std::max(1, static_cast<int>(std::lround(points * 20.0 / kTwipsPerScreenPixel))));
     widget_->setFont(f);
 }
 

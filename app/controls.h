@@ -4,6 +4,7 @@
 // position in twips. Positions are stored exactly as set and shown at 15
 // twips per logical pixel. Setting a value by code runs the click handler
 // at once, as a user's click would.
+#include <QFont>
 #include <QObject>
 #include <QWidget>
 #include <functional>
@@ -99,7 +100,6 @@ private:
 
 // Qt font for a design font: the free font that stands in for it, sized so
 // that one point is 20 twips at 15 twips per pixel.
-class QFont;
 QFont qtFont(const FontDesign& design);
 void installFontSubstitutions();
 

@@ -1,5 +1,6 @@
 #include "app/form1.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCoreApplication>
 #include <QMoveEvent>
@@ -137,14 +138,14 @@ void Form1::applyWindowGeometry() {
         QRect outer = frameGeometry();
         QRect inner = geometry();
         if (outer.width() > inner.width() || outer.height() > inner.height()) {
-            frameW = (outer.width() - inner.width()) * kTwipsPerPixel;
-            frameH = (outer.height() - inner.height()) * kTwipsPerPixel;
+            frameW = (outer.width() - inner.width()) * kTwipsPerScreenPixel;
+            frameH = (outer.height() - inner.height()) * kTwipsPerScreenPixel;
         }
     }
-    int w = std::max(1, static_cast<int>(std::lround((width_ - frameW) / kTwipsPerPixel)));
-    int h = std::max(1, static_cast<int>(std::lround((height_ - frameH) / kTwipsPerPixel)));
+    int w = std::max(1, static_cast<int>(std::lround((width_ - frameW) / kTwipsPerScreenPixel)));
+    int h = std::max(1, static_cast<int>(std::lround((height_ - frameH) / kTwipsPerScreenPixel)));
     applyingGeometry_ = true;
-    move(static_cast<int>(std::lround(left_ / kTwipsPerPixel)), static_cast<int>(std::lround(top_ / kTwipsPerPixel)));
+    move(static_cast<int>(std::lround(left_ / kTwipsPerScreenPixel)), static_cast<int>(std::lround(top_ / kTwipsPerScreenPixel)));
     resize(w, h);
     applyingGeometry_ = false;
 }
@@ -154,10 +155,10 @@ void Form1::moveEvent(QMoveEvent* event) {
     // The user dragged the window: its position is what the program reads.
     if (!applyingGeometry_ && isVisible()) {
         QPoint p = frameGeometry().topLeft();
-        double l = p.x() * kTwipsPerPixel;
-        double t = p.y() * kTwipsPerPixel;
-        if (std::lround(l / kTwipsPerPixel) != std::lround(left_ / kTwipsPerPixel)) left_ = l;
-        if (std::lround(t / kTwipsPerPixel) != std::lround(top_ / kTwipsPerPixel)) top_ = t;
+        double l = p.x() * kTwipsPerScreenPixel;
+        double t = p.y() * kTwipsPerScreenPixel;
+        if (std::lround(l / kTwipsPerScreenPixel) != std::lround(left_ / kTwipsPerScreenPixel)) left_ = l;
+        if (std::lround(t / kTwipsPerScreenPixel) != std::lround(top_ / kTwipsPerScreenPixel)) top_ = t;
     }
 }
 

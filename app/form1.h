@@ -12,6 +12,7 @@
 
 #include "app/controls.h"
 #include "app/region_table.h"
+#include "imaging/composite.h"
 #include "platform/platform.h"
 
 namespace nimbrel {
@@ -175,6 +176,13 @@ protected:
     double longitude() const;
 
 private:
+    ViewParams viewParams(bool small) const;
+    void reportImaging(const CompositeResult& result, Control* picture, const std::string& file);
+    void placeMarker(bool base);
+    void widenForViews();
+    bool fetchRadarImage(const std::string& url, const std::string& file);
+    std::string soundFile(int kind) const;
+    std::array<std::array<int32_t, 21>, 4> prevCountsAsCounts() const;
     void applyWindowGeometry();
     void rightAnchorTo(double newWidth);
     void endProgram();

@@ -54,7 +54,7 @@ const WindowDesign& splashDesign();
 // a 24-pixel caption.
 inline constexpr double kNominalFrameWidthTwips = 45;
 inline constexpr double kNominalFrameHeightTwips = 405;
-inline constexpr double kTwipsPerPixel = 15;
+inline constexpr double kTwipsPerScreenPixel = 15;
 
 // Design font names and the free fonts that stand in for them.
 std::string substituteFontFamily(const std::string& designFamily);

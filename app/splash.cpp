@@ -37,7 +37,7 @@ QImage makeLogoImage() {
 frmSplash::frmSplash(QWidget* parent) : QWidget(parent, Qt::SplashScreen | Qt::WindowStaysOnTopHint) {
     const WindowDesign& d = splashDesign();
     setObjectName("frmSplash");
-    resize(static_cast<int>(d.clientWidth / kTwipsPerPixel), static_cast<int>(d.clientHeight / kTwipsPerPixel));
+    resize(static_cast<int>(d.clientWidth / kTwipsPerScreenPixel), static_cast<int>(d.clientHeight / kTwipsPerScreenPixel));
     setFont(qtFont(d.defaultFont));
     QWidget* frame = nullptr;
     for (const auto& cd : d.controls) {

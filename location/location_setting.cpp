@@ -125,8 +125,7 @@ void Form1::Check2_Click() {
         writesettings();
         prependHistoryLine("－地点設定－");
         if (Check3->value() == 1)
-            appendLog(locationLogLine(dayText(platform_.now()), timeText(platform_.now()),
-                                      Label3->caption(), Label4->caption()));
+            appendLog(locationLogLine(dayText(platform_.now()), timeText(platform_.now()), Label3->caption(), Label4->caption()));
         Command1->press();
     }
 }

@@ -1,0 +1,204 @@
+// The tick handler and the update cycle.
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+
+#include "app/form1.h"
+#include "app/text_util.h"
+#include "cycle/alerts.h"
+#include "cycle/classify.h"
+#include "cycle/cycle_rules.h"
+#include "cycle/radar_time.h"
+#include "cycle/rain_scan.h"
+#include "imaging/bitmap.h"
+#include "platform/png_to_bmp.h"
+
+namespace nimbrel {
+
+namespace {
+
+// RAII flag: a tick or click that falls due while a cycle lets events run
+// must not start a second cycle over the running one's files.
+struct CycleGuard {
+    bool& flag;
+    explicit CycleGuard(bool& f) : flag(f) { flag = true; }
+    ~CycleGuard() { flag = false; }
+};
+
+}  // namespace
+
+void Form1::Timer1_Timer() {
+    ++tickCount;
+    if (tickStartsCycle(tickCount, tickThreshold)) Command1->press();
+}
+
+bool Form1::fetchRadarImage(const std::string& url, const std::string& file) {
+    // The answer goes to a file of its own first and replaces the previous
+    // image only when it decodes: an error page or a cut image must never be
+    // analysed as the newest rain.
+    const std::string part = file + ".part";
+    std::error_code ec;
+    bool ok = platform_.download(url, part) && checkPng(part).ok();
+    if (ok) {
+        std::filesystem::rename(part, file, ec);
+        ok = !ec;
+    }
+    std::filesystem::remove(part, ec);
+    return ok;
+}
+
+std::string Form1::soundFile(int kind) const {
+    if (soundLevel < 0 || soundLevel > 2 || kind < 0 || kind > 2) return {};
+    return soundFiles[soundLevel][kind];
+}
+
+void Form1::Command1_Click() {
+    if (cycleRunning_) return;
+    // 1. Outside the region: nothing at all.
+    if (!locationInRegion(latitude(), longitude(), west(), east(), north(), south())) return;
+    // 2, 3.
+    const double nowDays = timeOfDayDays(platform_.now());
+    ThrottleDecision td =
+        throttleDecision(nowDays, lastRunTime, locationAccepted != 0, tickThreshold);
+    lastRunTime = td.lastRunTime;
+    if (td.throttled) {
+        tickThreshold = td.tickThreshold;
+        Command1->setCaption(kWaitingCaption);
+        return;
+    }
+    CycleGuard guard(cycleRunning_);
+    // 4.
+    tickCount = 0;
+    setMousePointer(11);
+    // 5.
+    LocationPixel loc =
+        locationPixel(latitude(), longitude(), west(), north(), detailScaleX, detailScaleY);
+
+    // 6. The detail image, with two retries.
+    std::string clockNote;
+    std::string commNote;
+    const std::string& key = regions.regionKey[currentRegion];
+    const std::string detailPng = programFolder + "vesk_image.png";
+    const std::string detailUrl =
+        radarImageAddress(serverBase, key, platform_.now(), RadarImage::Detail);
+    bool stored = fetchRadarImage(detailUrl, detailPng);
+    letEventsRun();
+    if (!stored) {
+        clockNote = kClockNote;
+        platform_.sleepMs(8000);
+        stored = fetchRadarImage(detailUrl, detailPng);
+        letEventsRun();
+    }
+    if (!stored) {
+        platform_.playSound(soundFile(0));
+        platform_.sleepMs(15000);
+        stored = fetchRadarImage(detailUrl, detailPng);
+        letEventsRun();
+    }
+    if (!stored) {
+        commNote += kDetailFailedNote;
+        Label15->setCaption(kErrorStamp);
+        Label2->setCaption(commErrorStatus(platform_.now()));
+        Label2->setBackColor(Rgb{255, 255, 192});
+        platform_.playSound(soundFile(0));
+        Text4->setText(addCommErrorToHistory(Text4->text(), commNote, platform_.now()));
+        setMousePointer(0);
+        return;
+    }
+
+    // 7, 8.
+    const DateTime arrived = platform_.now();
+    const std::string stamp = imageStamp(arrived);
+    Command1->setCaption(kManualUpdateCaption);
+    setCaption(windowCaption(regions.regionName[currentRegion], stamp));
+    Label15->setCaption(stamp);
+    lastRunTime = timeOfDayDays(arrived);
+    historyTimes[0] = stampTimeOfDay(stamp);
+
+    // 9.
+    imgtobmp(programFolder + "vesk_image.bmp", detailPng);
+    letEventsRun();
+
+    // 10. The top image: one attempt.
+    const std::string topUrl = radarImageAddress(serverBase, key, platform_.now(), RadarImage::Top);
+    if (!fetchRadarImage(topUrl, historyFiles[0])) commNote += kTopFailedNote;
+    letEventsRun();
+
+    // 11. A bitmap that cannot be read skips this cycle's analysis; the
+    // status shown stays as it was.
+    std::string problem;
+    SourceBitmap bmp = readSourceBitmap(programFolder + "vesk_image.bmp");
+    bool analysed = bmp.ok();
+    ScanResult scan;
+    ClassRecords classes{};
+    Levels levels{};
+    if (analysed) {
+        PixelBlock block{bmp.pixels.data(), bmp.width, bmp.height, bmp.stride};
+        scan = scanRain(block, loc.px, loc.py,
+                        {warnRadii[0], warnRadii[1], warnRadii[2], warnRadii[3]},
+                        static_cast<int>(regions.regionWidthPx[currentRegion][1]),
+                        static_cast<int>(regions.regionHeightPx[currentRegion][1]));
+        analysed = scan.error == ScanError::None;
+    }
+    if (analysed) {
+        Text1->setText(scan.picture);
+        Label1->setCaption(countTableText(scan.counts));
+        // 12.
+        classes = classifyRain(scan.counts, prevCountsAsCounts());
+        levels = levelsOf(classes);
+        StatusLines lines = statusLines(classes, clockNote);
+        Label2->setCaption(lines.caption);
+        Label2->setBold(lines.bold);
+        const std::string head = headline(classes);
+        // 13.
+        const DateTime t = platform_.now();
+        Text4->setText(updateHistory(Text4->text(), commNote, t, stamp, head));
+        if (Check3->value() == 1) appendLog(cycleLogLine(dayText(t), stamp, head));
+        Levels prev{prevLevels[0], prevLevels[1], prevLevels[2], prevLevels[3]};
+        SoundKind kind = chooseSound(prev, levels, soundLevel);
+        if (kind != SoundKind::None) platform_.playSound(soundFile(static_cast<int>(kind)));
+    } else {
+        lastImagingProblem = "vesk_image.bmp: " + bmp.reasonText();
+    }
+
+    // 14.
+    if (Check2->value() == 0) {
+        if (Option2->value() == 1 && Command4->enabled()) drawsmall(historyFiles[0], 0);
+        if (Option3->value() == 1) drawdetail();
+    }
+
+    // 15, 16.
+    if (analysed) {
+        tickThreshold = adaptiveThreshold(levels, scan.counts);
+        Label1->setCaption(Label1->caption() + intervalText(tickThreshold));
+        Label2->setCaption(Label2->caption() + coverageNote(scan.counts));
+        auto rgb = statusRgb(statusColor(levels));
+        Label2->setBackColor(rgb ? std::optional<Rgb>(Rgb{rgb->red, rgb->green, rgb->blue})
+                                 : std::nullopt);
+        for (int i = 0; i < 4; ++i) prevLevels[i] = levels[i];
+        for (int b = 0; b < 4; ++b)
+            for (int i = 0; i <= 11; ++i) prevCounts[b][i] = scan.counts[b][i];
+    } else {
+        // Nothing was learnt: look again soon, but not on every tick.
+        tickThreshold = std::max<int32_t>(tickThreshold, 6);
+    }
+
+    // 17.
+    const double later = timeOfDayDays(platform_.now());
+    if (historyRefreshDue(historyTimes[0], historyTimes[1], later, lastHistoryRun)) {
+        lastHistoryRun = later;
+        rotatehistory();
+    }
+    // 18.
+    locationAccepted = 0;
+    setMousePointer(0);
+}
+
+Counts Form1::prevCountsAsCounts() const {
+    Counts c{};
+    for (int b = 0; b < 4; ++b)
+        for (int i = 0; i < kPaletteIndices; ++i) c[b][i] = prevCounts[b][i];
+    return c;
+}
+
+}  // namespace nimbrel

@@ -1,0 +1,132 @@
+// The three views of the large area: the text picture, the small radar view
+// and the detail view, their composites and the location marker.
+#include "app/form1.h"
+#include "imaging/composite.h"
+#include "imaging/marker.h"
+#include "platform/png_to_bmp.h"
+
+namespace nimbrel {
+
+namespace {
+
+void showIfEnlarged(Form1& f, Control* picture) {
+    if (f.Check1->value() == 1) {
+        picture->setVisible(true);
+        picture->refresh();
+    }
+}
+
+}  // namespace
+
+ViewParams Form1::viewParams(bool small) const {
+    ViewParams v;
+    v.latitude = latitude();
+    v.longitude = longitude();
+    v.west = west();
+    v.north = north();
+    v.scaleX = small ? smallScaleX : detailScaleX;
+    v.scaleY = small ? smallScaleY : detailScaleY;
+    return v;
+}
+
+void Form1::reportImaging(const CompositeResult& result, Control* picture, const std::string& file) {
+    // A picture that cannot be built leaves the previous one in place; the
+    // reason is shown as the picture's tooltip.
+    if (result.ok()) {
+        lastImagingProblem.clear();
+        picture->loadPicture(file);
+        picture->widget()->setToolTip(QString());
+        return;
+    }
+    lastImagingProblem = result.reasonText();
+    picture->widget()->setToolTip(QString::fromStdString("地図を表示できません: " + lastImagingProblem));
+}
+
+void Form1::drawdetail() {
+    const std::string out = programFolder + "vesk_detail.bmp";
+    CompositeResult r =
+        composeDetail(programFolder + "vesk_image.bmp", programFolder + "basemap.bmp", out, viewParams(false));
+    reportImaging(r, Image2, out);
+    if (r.ok()) showIfEnlarged(*this, Image2);
+    Shape1->setVisible(false);
+}
+
+void Form1::drawsmall(const std::string& radarPng, int16_t tintRow) {
+    imgtobmp(programFolder + "vesk_image_s.bmp", radarPng);
+    letEventsRun();
+    if (tintRow < 0 || tintRow > 5) tintRow = 0;
+    Tint tint{tintOffsets[tintRow][0], tintOffsets[tintRow][1], tintOffsets[tintRow][2]};
+    const std::string out = programFolder + "vesk_detail.bmp";
+    CompositeResult r = composeSmall(programFolder + "vesk_image_s.bmp", programFolder + "basemaps.bmp", out,
+                                     viewParams(true), tint);
+    reportImaging(r, Image2, out);
+    if (r.ok()) showIfEnlarged(*this, Image2);
+}
+
+void Form1::drawbase() {
+    const std::string out = programFolder + "vesk_detail.bmp";
+    CompositeResult r = composeBase(programFolder + "basemaps.bmp", out, viewParams(true));
+    reportImaging(r, Image1, out);
+    if (r.ok()) showIfEnlarged(*this, Image1);
+}
+
+void Form1::placeMarker(bool base) {
+    MarkerInput in;
+    in.view = viewParams(true);
+    in.east = east();
+    in.south = south();
+    in.imageWidth = static_cast<int>(regions.regionWidthPx[currentRegion][0]);
+    in.imageHeight = static_cast<int>(regions.regionHeightPx[currentRegion][0]);
+    in.limits = base ? kBaseViewLimits : kSmallViewLimits;
+    in.imageLeft = Image1->left();
+    in.imageTop = Image1->top();
+    MarkerPlacement m = markerPlacement(in);
+    if (!m.visible) {
+        Shape1->setVisible(false);
+        return;
+    }
+    Shape1->setLeft(m.left);
+    Shape1->setTop(m.top);
+    Shape1->setWidth(m.width);
+    Shape1->setHeight(m.height);
+    Shape1->setVisible(true);
+}
+
+void Form1::markbase() { placeMarker(true); }
+void Form1::marksmall() { placeMarker(false); }
+
+void Form1::Option1_Click() {
+    widenForViews();
+    Text1->setVisible(true);
+    Image1->setVisible(false);
+    Image2->setVisible(false);
+    setMousePointer(0);
+    Command4->setVisible(false);
+}
+
+void Form1::Option2_Click() {
+    widenForViews();
+    Text1->setVisible(false);
+    drawsmall(historyFiles[0], 0);
+    marksmall();
+    setMousePointer(0);
+    if (historyTimes[2] != 0) Command4->setVisible(true);
+}
+
+void Form1::Option3_Click() {
+    widenForViews();
+    Text1->setVisible(false);
+    drawdetail();
+    setMousePointer(0);
+    Command4->setVisible(false);
+}
+
+void Form1::widenForViews() {
+    setMousePointer(11);
+    rightAnchorTo(12980);
+    setWidth(12980);
+    setHeight(10149);
+    Command2->setLeft(1900);
+}
+
+}  // namespace nimbrel
