@@ -100,9 +100,9 @@ std::string formatDateText(int year, int month, int day, DateStyle style) {
 
 DateTime addSeconds(const DateTime& t, long long seconds) {
     namespace ch = std::chrono;
-    ch::sys_days start = ch::year_month_day{ch::year{t.year},
-                                            ch::month{static_cast<unsigned>(t.month)},
-                                            ch::day{static_cast<unsigned>(t.day)}};
+    ch::sys_days start =
+        ch::year_month_day{ch::year{t.year}, ch::month{static_cast<unsigned>(t.month)},
+                           ch::day{static_cast<unsigned>(t.day)}};
     ch::sys_seconds moved = start + ch::hours{t.hour} + ch::minutes{t.minute} +
                             ch::seconds{t.second} + ch::seconds{seconds};
     ch::sys_days movedDay = ch::floor<ch::days>(moved);
@@ -148,8 +148,7 @@ std::string dateDigits(std::string_view dateText) {
 std::string radardate(const DateTime& now, ClockStyle clock, DateStyle date) {
     DateTime day = now;
     // 23:59 chosen just after midnight is yesterday's image.
-    if (startsWith(radartime(now, clock), "2359") && now.second < 40)
-        day = addSeconds(now, -86400);
+    if (startsWith(radartime(now, clock), "2359") && now.second < 40) day = addSeconds(now, -86400);
     return dateDigits(formatDateText(day.year, day.month, day.day, date));
 }
 
@@ -169,7 +168,8 @@ std::string imageStamp(const DateTime& now, ClockStyle clock) {
 double stampTimeOfDay(std::string_view imageStamp) {
     size_t colon = imageStamp.find(':');
     double hour = leadingNumber(imageStamp.substr(0, colon));
-    double minute = colon == std::string_view::npos ? 0 : leadingNumber(imageStamp.substr(colon + 1));
+    double minute =
+        colon == std::string_view::npos ? 0 : leadingNumber(imageStamp.substr(colon + 1));
     return timeOfDayDays(static_cast<int>(hour), static_cast<int>(minute), 1);
 }
 
@@ -180,8 +180,8 @@ std::string radarImageAddress(std::string_view base, std::string_view regionKey,
     if (!root.empty() && root.back() == '/') root.pop_back();
     std::string key(regionKey);
     std::string ymd = radardate(now, clock, date);
-    return root + "/xbandradar/rdimg/" + key + "/" + ymd + "/" + radarslot(now, clock) + "/" +
-           key + ymd + "T" + radartime(now, clock) +
+    return root + "/xbandradar/rdimg/" + key + "/" + ymd + "/" + radarslot(now, clock) + "/" + key +
+           ymd + "T" + radartime(now, clock) +
            (image == RadarImage::Detail ? "_detail.png" : "_top.png");
 }
 
@@ -193,6 +193,8 @@ std::string timeText(const DateTime& now) {
     return formatClockText(now.hour, now.minute, now.second, ClockStyle::H24);
 }
 
-std::string dayText(const DateTime& now) { return charMid(dateText(now), 8, 2); }
+std::string dayText(const DateTime& now) {
+    return charMid(dateText(now), 8, 2);
+}
 
 }  // namespace nimbrel

@@ -44,13 +44,13 @@ struct LocationPixel {
 // west and north are the region's bounds in arc-seconds; the y scale is
 // negative because rows grow southward. Values too large for a pixel
 // position (or not numbers at all) land far outside any image.
-LocationPixel locationPixel(double lat, double lon, double west, double north,
-                            double detailScaleX, double detailScaleY);
+LocationPixel locationPixel(double lat, double lon, double west, double north, double detailScaleX,
+                            double detailScaleY);
 
 enum class ScanError {
     None,
-    NoPixels,      // null pixel pointer for a non-empty block
-    BadSize,       // width or height below 0 or above kMaxScanSide
+    NoPixels,  // null pixel pointer for a non-empty block
+    BadSize,   // width or height below 0 or above kMaxScanSide
     StrideTooSmall,
 };
 

@@ -1,0 +1,71 @@
+#pragma once
+// From pixel counts to what the user is told: for each strength of rain how
+// near it is, the status lines, the headline, the colour and the sound.
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "cycle/rain_scan.h"
+
+namespace nimbrel {
+
+enum RainClass { kLight = 0, kRain = 1, kHeavy = 2, kIntense = 3 };
+
+// Nearness levels: 0 none, 1 far band ("注意"), 2 near band ("接近中"),
+// 3 location band ("降雨").
+using Levels = std::array<int, 4>;  // light, rain, heavy, intense
+
+struct ClassRecord {
+    std::string message;
+    int level = 0;
+};
+using ClassRecords = std::array<ClassRecord, 4>;  // light, rain, heavy, intense
+
+inline constexpr const char* kRisingMark = " ！！";
+
+// Classifies the four strengths from this cycle's counts. A weaker class is
+// cleared where a stronger one already says enough. Then heavy, rain and
+// light get the rising mark when their far and near pixels grew by more than
+// 50 since prevCounts (an empty message gets the mark too).
+ClassRecords classifyRain(const Counts& counts, const Counts& prevCounts);
+
+Levels levelsOf(const ClassRecords& classes);
+
+struct StatusLines {
+    std::string caption;
+    bool bold = false;
+};
+
+// Label2: light, rain and heavy messages on three lines, or "　近隣降雨なし"
+// in normal weight when none of them has a level; clockNote on a line of its
+// own when there is one.
+StatusLines statusLines(const ClassRecords& classes, const std::string& clockNote);
+
+// The most severe non-empty message, with " 降雨中" when a weaker class is
+// already raining at the location.
+std::string headline(const ClassRecords& classes);
+
+// "\r\n一部 Radar Area 外" when part of the neighbourhood lies outside the
+// radar's coverage (palette index 2), else empty.
+std::string coverageNote(const Counts& counts);
+
+enum class StatusColor { ButtonFace, LightYellow, LightOrange, LightRed };
+struct RgbColor {
+    std::uint8_t red = 0;
+    std::uint8_t green = 0;
+    std::uint8_t blue = 0;
+};
+StatusColor statusColor(const Levels& levels);
+// The colour of the three warning shades; none for ButtonFace, which is the
+// toolkit's own.
+std::optional<RgbColor> statusRgb(StatusColor color);
+
+enum class SoundKind { None = -1, Ring = 0, Rain = 1, Heavy = 2 };
+
+// The warning to play this cycle, judged against the previous complete
+// cycle's levels. At most one; None at sound level 2 (silent) and at any
+// level that has no files (outside 0..1).
+SoundKind chooseSound(const Levels& prevLevels, const Levels& levels, int soundLevel);
+
+}  // namespace nimbrel

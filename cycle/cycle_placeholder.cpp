@@ -1,1 +1,0 @@
-// Replaced as the folder's core files arrive.
