@@ -1,0 +1,100 @@
+#include <gtest/gtest.h>
+
+#include <QFontMetrics>
+#include <QRadioButton>
+
+#include "app/layout.h"
+#include "app/splash.h"
+#include "support/fake/app_fixture.h"
+
+using namespace nimbrel;
+
+class LayoutTest : public AppFixture {};
+
+TEST_F(LayoutTest, ControlsHaveTheirDesignedKindCaptionAndPositionInTwips) {
+    form = std::make_unique<Form1>(platform, folder());
+    struct Case {
+        const char* name;
+        const char* caption;
+        double left, top, width, height;
+    } cases[] = {
+        {"Check1", "拡大", 2460, 15, 735, 255},        {"Command2", "終了", 2460, 315, 825, 405},
+        {"Label17", "警告音大", 2160, 2025, 720, 255}, {"Command3", "地点 ok", 2160, 2520, 615, 645},
+        {"Option2", "レーダー画像", 120, 3540, 1575, 255}, {"Label15", "14:45", 1950, 3000, 990, 360},
+        {"Text1", "データ　未取得\r\n", 3000, 0, 9840, 9720}, {"Label16", "12:00", 11505, 9165, 1440, 600},
+        {"Check4", "右", 2395, 4185, 480, 255},
+    };
+    for (const auto& c : cases) {
+        Control* ctl = form->control(c.name);
+        ASSERT_NE(ctl, nullptr) << c.name;
+        EXPECT_EQ(ctl->caption(), c.caption) << c.name;
+        EXPECT_EQ(ctl->left(), c.left) << c.name;
+        EXPECT_EQ(ctl->top(), c.top) << c.name;
+        EXPECT_EQ(ctl->width(), c.width) << c.name;
+        EXPECT_EQ(ctl->height(), c.height) << c.name;
+        // Shown at 15 twips per pixel.
+        EXPECT_EQ(ctl->widget()->x(), static_cast<int>(c.left / 15 + 0.5)) << c.name;
+        EXPECT_EQ(ctl->widget()->width(), static_cast<int>(c.width / 15 + 0.5)) << c.name;
+    }
+    // Every control of the design exists under its name.
+    for (const auto& d : form1Design().controls) EXPECT_NE(form->control(d.name), nullptr) << d.name;
+}
+
+TEST_F(LayoutTest, StartingVisibilityFollowsTheNormalLayout) {
+    form = std::make_unique<Form1>(platform, folder());
+    for (const char* hidden : {"Label16", "Command4", "Shape1", "Text1", "Text2", "Command3", "Combo1", "Label7", "Image1"})
+        EXPECT_FALSE(form->control(hidden)->visible()) << hidden;
+    for (const char* shown : {"Label2", "Check1", "Command2", "Text4", "Image2", "Option1", "Label15"})
+        EXPECT_TRUE(form->control(shown)->visible()) << shown;
+    EXPECT_EQ(form->Option2->value(), 1);
+    EXPECT_EQ(form->Option1->value(), 0);
+}
+
+TEST_F(LayoutTest, JapaneseCaptionsUseFontsThatHoldTheirGlyphs) {
+    form = std::make_unique<Form1>(platform, folder());
+    for (const char* name : {"Label2", "Label17", "Label13", "Command1", "Text1"}) {
+        QFontMetrics fm(form->control(name)->widget()->font());
+        EXPECT_TRUE(fm.inFontUcs4(U'雨')) << name << " uses " << form->control(name)->widget()->font().family().toStdString();
+    }
+    EXPECT_EQ(form->Label15->widget()->font().family().toStdString(), "Liberation Serif");
+}
+
+TEST_F(LayoutTest, CodeSetValuesRunHandlersAsAClickWould) {
+    form = std::make_unique<Form1>(platform, folder());
+    int clicks = 0;
+    form->Check5->onClick = [&] { ++clicks; };
+    form->Check5->setValue(1);
+    form->Check5->setValue(1);  // no change, no click
+    form->Check5->setValue(0);
+    EXPECT_EQ(clicks, 2);
+
+    int option = 0;
+    form->Option2->onClick = [&] { ++option; };
+    form->Option2->setValue(1);  // already selected: still runs
+    EXPECT_EQ(option, 1);
+    form->Option1->onClick = [] {};
+    form->Option1->setValue(1);
+    EXPECT_EQ(form->Option2->value(), 0);
+
+    int pressed = 0;
+    form->Command1->onClick = [&] { ++pressed; };
+    form->Command1->setValue(1);
+    form->Command1->press();
+    EXPECT_EQ(pressed, 2);
+
+    form->Label15->setCaption("9:05");
+    EXPECT_EQ(form->Label16->caption(), "9:05");
+}
+
+TEST_F(LayoutTest, SplashClosesOnItsTimerAndStaysOpenWhenShownAgain) {
+    frmSplash s;
+    s.showSplash();
+    EXPECT_TRUE(s.isOpen());
+    EXPECT_EQ(s.Timer1.interval(), 7500);
+    EXPECT_EQ(s.Label6->caption().rfind("Ver. ", 0), 0u);
+    s.lblCompany->setCaption("x");
+    s.showSplash();  // already open: keeps its state
+    EXPECT_EQ(s.lblCompany->caption(), "x");
+    s.Timer1_Timer();
+    EXPECT_FALSE(s.isOpen());
+}
