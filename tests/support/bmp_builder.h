@@ -23,6 +23,7 @@ struct Bmp8Image {
     std::vector<uint8_t> pixels;
 
     uint8_t& at(int x, int t) { return pixels[static_cast<size_t>(t) * width + x]; }
+    uint8_t at(int x, int t) const { return pixels[static_cast<size_t>(t) * width + x]; }
 };
 
 // A blank image: every pixel index 0, colours empty.
