@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 using namespace nimbrel;
 
 namespace {
@@ -56,25 +58,16 @@ TEST(Headline, MostSevereMessageSaysWhenWeakerRainAlreadyFalls) {
 }
 
 TEST(StatusColor, WorstClassColoursTheStatusLine) {
-    struct Case {
-        Levels levels;
-        StatusColor color;
-    } cases[] = {
-        {{0, 0, 0, 0}, StatusColor::ButtonFace},  {{1, 0, 0, 0}, StatusColor::LightYellow},
-        {{2, 0, 0, 0}, StatusColor::LightYellow}, {{3, 0, 0, 0}, StatusColor::LightOrange},
-        {{0, 1, 0, 0}, StatusColor::LightOrange}, {{3, 3, 1, 0}, StatusColor::LightRed},
-        {{0, 0, 0, 1}, StatusColor::LightRed},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(statusColor(c.levels), c.color) << c.levels[0] << c.levels[1] << c.levels[2];
+    EXPECT_EQ(statusColor({0, 0, 0, 0}), StatusColor::ButtonFace);
+    EXPECT_EQ(statusColor({2, 0, 0, 0}), StatusColor::LightYellow);
+    EXPECT_EQ(statusColor({3, 0, 0, 0}), StatusColor::LightOrange);
+    EXPECT_EQ(statusColor({3, 3, 0, 1}), StatusColor::LightRed);
     EXPECT_FALSE(statusRgb(StatusColor::ButtonFace).has_value());
-    auto rgb = [](StatusColor c) {
-        RgbColor v = *statusRgb(c);
-        return std::array<int, 3>{v.red, v.green, v.blue};
-    };
-    EXPECT_EQ(rgb(StatusColor::LightYellow), (std::array<int, 3>{255, 255, 192}));
-    EXPECT_EQ(rgb(StatusColor::LightOrange), (std::array<int, 3>{255, 192, 128}));
-    EXPECT_EQ(rgb(StatusColor::LightRed), (std::array<int, 3>{255, 128, 128}));
+    std::vector<int> rgb;
+    for (StatusColor c :
+         {StatusColor::LightYellow, StatusColor::LightOrange, StatusColor::LightRed})
+        rgb.insert(rgb.end(), {statusRgb(c)->red, statusRgb(c)->green, statusRgb(c)->blue});
+    EXPECT_EQ(rgb, (std::vector<int>{255, 255, 192, 255, 192, 128, 255, 128, 128}));
 }
 
 TEST(WarningSound, ChosenByHowTheRainChangedSinceTheLastCycle) {

@@ -4,6 +4,7 @@
 
 #include <limits>
 #include <numeric>
+#include <vector>
 
 #include "app/text_util.h"
 #include "cycle/classify.h"
@@ -24,7 +25,7 @@ constexpr int kSide = 250;
 constexpr int kPx = 125;
 constexpr int kPy = 125;
 
-ScanResult scanDots(std::initializer_list<Dot> dots, const WarnRadii& radii = kNormalRadii) {
+ScanResult scanDots(const std::vector<Dot>& dots, const WarnRadii& radii = kNormalRadii) {
     RadarBlock image(kSide, kSide);
     for (const Dot& d : dots) image.setAround(kPx, kPy, d.dx, d.dy, d.index);
     return scanRain(image.block(), kPx, kPy, radii, kSide, kSide);
@@ -39,67 +40,45 @@ long long total(const Counts& counts) {
 }  // namespace
 
 TEST(RainScan, BandsAndClearingGiveTheMessagesOfEachClass) {
+    using M = std::array<const char*, 4>;  // light, rain, heavy, intense
     struct Case {
         const char* what;
-        std::initializer_list<Dot> dots;
-        WarnRadii radii;
-        std::array<const char*, 4> messages;
+        std::vector<Dot> dots;
+        M messages;
+        WarnRadii radii = kNormalRadii;
     } cases[] = {
-        {"light at d2=16", {{4, 0, 3}}, kNormalRadii, {"弱い雨 降雨", "", "", ""}},
-        {"light at d2=20", {{4, 2, 3}}, kNormalRadii, {"弱い雨 降雨", "", "", ""}},
-        {"light at d2=25", {{3, 4, 3}}, kNormalRadii, {"弱い雨 接近中", "", "", ""}},
-        {"near edge is far", {{40, 9, 3}}, kNormalRadii, {"弱い雨 注意", "", "", ""}},
-        {"inside near edge", {{40, 8, 3}}, kNormalRadii, {"弱い雨 接近中", "", "", ""}},
-        {"far edge is outer", {{82, 0, 3}}, kNormalRadii, {"", "", "", ""}},
-        {"light far and at the location",
-         {{60, 0, 3}, {0, 1, 3}},
-         kNormalRadii,
-         {"弱い雨 降雨", "", "", ""}},
-        {"rain near clears light far",
-         {{10, 0, 4}, {60, 0, 3}},
-         kNormalRadii,
-         {"", "雨 接近中", "", ""}},
-        {"rain far keeps light near",
-         {{60, 0, 5}, {10, 0, 3}},
-         kNormalRadii,
-         {"弱い雨 接近中", "雨 注意", "", ""}},
-        {"rain near keeps light at the location",
-         {{10, 0, 4}, {1, 0, 3}},
-         kNormalRadii,
-         {"弱い雨 降雨", "雨 接近中", "", ""}},
-        {"heavy near, light far, no rain",
+        {"light d2=16", {{4, 0, 3}}, M{"弱い雨 降雨", "", "", ""}},
+        {"light d2=20", {{4, 2, 3}}, M{"弱い雨 降雨", "", "", ""}},
+        {"light d2=25", {{3, 4, 3}}, M{"弱い雨 接近中", "", "", ""}},
+        {"on near radius", {{40, 9, 3}}, M{"弱い雨 注意", "", "", ""}},
+        {"inside near radius", {{40, 8, 3}}, M{"弱い雨 接近中", "", "", ""}},
+        {"on far radius", {{82, 0, 3}}, M{"", "", "", ""}},
+        {"light far and here", {{60, 0, 3}, {0, 1, 3}}, M{"弱い雨 降雨", "", "", ""}},
+        {"rain near, light far", {{10, 0, 4}, {60, 0, 3}}, M{"", "雨 接近中", "", ""}},
+        {"rain far, light near", {{60, 0, 5}, {10, 0, 3}}, M{"弱い雨 接近中", "雨 注意", "", ""}},
+        {"rain near, light here", {{10, 0, 4}, {1, 0, 3}}, M{"弱い雨 降雨", "雨 接近中", "", ""}},
+        {"heavy near, light far",
          {{10, 0, 6}, {60, 0, 3}},
-         kNormalRadii,
-         {"弱い雨 注意", "", "強い雨 接近中", ""}},
-        {"heavy far clears rain far",
+         M{"弱い雨 注意", "", "強い雨 接近中", ""}},
+        {"heavy far, rain far, light near",
          {{10, 0, 3}, {60, 0, 4}, {61, 0, 7}},
-         kNormalRadii,
-         {"弱い雨 接近中", "", "強い雨 注意", ""}},
-        {"intense at the location, heavy far",
+         M{"弱い雨 接近中", "", "強い雨 注意", ""}},
+        {"intense here, heavy, rain, light far",
          {{0, 0, 8}, {60, 0, 6}, {61, 0, 4}, {62, 0, 3}},
-         kNormalRadii,
-         {"", "", "強い雨 注意", "激しい雨 降雨"}},
-        {"heavy at the location clears both",
+         M{"", "", "強い雨 注意", "激しい雨 降雨"}},
+        {"heavy, rain, light here",
          {{0, 0, 6}, {1, 0, 4}, {0, 1, 3}},
-         kNormalRadii,
-         {"", "", "強い雨 降雨", ""}},
-        {"intense near keeps rain at the location",
+         M{"", "", "強い雨 降雨", ""}},
+        {"intense near, rain here, light far",
          {{0, 0, 4}, {10, 0, 9}, {60, 0, 3}},
-         kNormalRadii,
-         {"", "雨 降雨", "", "激しい雨 接近中"}},
-        {"rain at 50 px, normal radii", {{50, 0, 4}}, kNormalRadii, {"", "雨 注意", "", ""}},
-        {"rain at 50 px, widened radii", {{50, 0, 4}}, kWidenedRadii, {"", "雨 接近中", "", ""}},
-        {"outer band only", {{84, 0, 5}}, kNormalRadii, {"", "", "", ""}},
-        {"index 11 and up are not classes",
-         {{0, 0, 11}, {1, 0, 20}},
-         kNormalRadii,
-         {"", "", "", ""}},
+         M{"", "雨 降雨", "", "激しい雨 接近中"}},
+        {"rain at 50 px", {{50, 0, 4}}, M{"", "雨 注意", "", ""}},
+        {"rain at 50 px, widened", {{50, 0, 4}}, M{"", "雨 接近中", "", ""}, kWidenedRadii},
     };
-    Counts none{};
     for (const auto& c : cases) {
         ScanResult scan = scanDots(c.dots, c.radii);
         ASSERT_EQ(scan.error, ScanError::None);
-        ClassRecords classes = classifyRain(scan.counts, none);
+        ClassRecords classes = classifyRain(scan.counts, Counts{});
         for (int k = 0; k < 4; ++k) EXPECT_EQ(classes[k].message, c.messages[k]) << c.what;
     }
 }
@@ -135,6 +114,23 @@ TEST(RainScan, RisingMarkWhenFarAndNearPixelsGrowByMoreThanFifty) {
     ClassRecords c = classifyRain(cleared, Counts{});
     EXPECT_EQ(c[kLight].message, " ！！");
     EXPECT_EQ(c[kLight].level, 0);
+}
+
+TEST(RainScan, NoRainAndOnlyIntenseRainThroughToStatusSoundAndColour) {
+    ScanResult dry = scanDots({});
+    ClassRecords none = classifyRain(dry.counts, Counts{});
+    EXPECT_EQ(statusLines(none, "").caption, "　近隣降雨なし");
+    EXPECT_FALSE(statusLines(none, "").bold);
+    EXPECT_EQ(headline(none), "");
+    EXPECT_EQ(chooseSound(Levels{}, levelsOf(none), 0), SoundKind::None);
+    EXPECT_EQ(statusColor(levelsOf(none)), StatusColor::ButtonFace);
+
+    ScanResult wet = scanDots({{5, 5, 8}, {6, 5, 10}});
+    ClassRecords intense = classifyRain(wet.counts, Counts{});
+    EXPECT_EQ(statusLines(intense, "").caption, "　近隣降雨なし");
+    EXPECT_EQ(headline(intense), "激しい雨 接近中");
+    EXPECT_EQ(chooseSound(Levels{}, levelsOf(intense), 0), SoundKind::Heavy);
+    EXPECT_EQ(statusColor(levelsOf(intense)), StatusColor::LightRed);
 }
 
 TEST(RainScan, PictureDrawsRainDigitsAndMarksTheLocation) {
