@@ -1,0 +1,191 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "support/fake/app_fixture.h"
+
+using namespace nimbrel;
+namespace fs = std::filesystem;
+
+class UpdateCycleTest : public AppFixture {
+protected:
+    void SetUp() override {
+        AppFixture::SetUp();
+        writeSettingsFile(tokyoSettings(1));
+        platform.clock = {2024, 5, 5, 14, 37, 50};
+    }
+    // Starts with a quiet first cycle and moves the clock past the throttle.
+    void startQuiet() {
+        serveRadar(6, nullptr);
+        start();
+        platform.advanceSeconds(60);
+        platform.downloadedUrls.clear();
+        platform.sounds.clear();
+        platform.sleeps.clear();
+    }
+    // Rain of one palette index in a ring of the given squared distances
+    // around the location.
+    std::function<int(int, int)> ringOf(int index, int minD2, int maxD2) {
+        // Columns count from 1 in the scan, so the location is column px - 1
+        // counted from 0.
+        int px = tokyoPx() - 1, py = tokyoPy();
+        return [=](int x, int y) {
+            int dx = x - px, dy = y - py;
+            int d2 = dx * dx + dy * dy;
+            return (d2 >= minD2 && d2 < maxD2) ? index : 0;
+        };
+    }
+};
+
+TEST_F(UpdateCycleTest, TheEighteenthTickStartsACycle) {
+    startQuiet();
+    ASSERT_EQ(form->tickThreshold, 18);
+    for (int i = 1; i <= 17; ++i) form->Timer1_Timer();
+    EXPECT_TRUE(platform.downloadedUrls.empty());
+    form->Timer1_Timer();
+    ASSERT_EQ(platform.downloadedUrls.size(), 2u);
+    EXPECT_EQ(platform.downloadedUrls[0],
+              "http://127.0.0.1:8642/xbandradar/rdimg/kanto/20240505/1200/kanto20240505T1438_detail.png");
+    EXPECT_EQ(form->tickCount, 0);
+    EXPECT_EQ(form->caption(), "ノクタル 関東 14:38");
+    EXPECT_EQ(form->Label15->caption(), "14:38");
+    EXPECT_EQ(form->Label16->caption(), "14:38");
+}
+
+TEST_F(UpdateCycleTest, PressesTooSoonWaitAndAnAcceptedLocationDoesNot) {
+    startQuiet();
+    form->Command1->press();
+    platform.advanceSeconds(10);
+    form->Command1->press();
+    EXPECT_EQ(form->Command1->caption(), "更新待ち");
+    EXPECT_EQ(form->tickThreshold, 2);
+    platform.advanceSeconds(5);  // 15 s after the cycle
+    form->Command1->press();
+    EXPECT_EQ(form->tickThreshold, 1);
+    EXPECT_EQ(platform.downloadedUrls.size(), 2u);
+    form->locationAccepted = 1;
+    form->Command1->press();
+    EXPECT_EQ(platform.downloadedUrls.size(), 4u);
+    EXPECT_EQ(form->Command1->caption(), "手動更新");
+    EXPECT_EQ(form->locationAccepted, 0);
+}
+
+TEST_F(UpdateCycleTest, ACycleJustAfterMidnightIsNotHeldBack) {
+    platform.clock = {2024, 5, 5, 23, 58, 30};
+    startQuiet();  // the first cycle ran at 23:58:30
+    platform.clock = {2024, 5, 6, 0, 0, 30};
+    form->Command1->press();
+    EXPECT_EQ(platform.downloadedUrls.size(), 2u);
+    EXPECT_NE(form->Command1->caption(), "更新待ち");
+}
+
+TEST_F(UpdateCycleTest, ALocationOutsideTheRegionEndsTheCycleSilently) {
+    startQuiet();
+    form->Label3->setCaption("36.5");  // exactly on the north bound: inside
+    form->Command1->press();
+    EXPECT_EQ(platform.downloadedUrls.size(), 2u);
+    platform.advanceSeconds(60);
+    form->Label3->setCaption("36.6");
+    form->tickCount = 5;
+    form->Command1->press();
+    EXPECT_EQ(platform.downloadedUrls.size(), 2u);
+    EXPECT_EQ(form->tickCount, 5);
+}
+
+TEST_F(UpdateCycleTest, ASecondFailedAttemptSucceedsWithTheClockNote) {
+    startQuiet();
+    platform.failNextDownloads = 1;
+    form->Command1->press();
+    EXPECT_EQ(platform.sleeps, std::vector<int>({8000}));
+    EXPECT_TRUE(platform.sounds.empty());
+    EXPECT_EQ(form->Label2->caption(), "　近隣降雨なし\r\n時計合っていますか？");
+}
+
+TEST_F(UpdateCycleTest, ThreeFailedAttemptsShowTheCommunicationError) {
+    startQuiet();
+    std::string before = readFileBytes(file("vesk_image.png"));
+    platform.failNextDownloads = 3;
+    platform.clock = {2024, 5, 5, 15, 0, 50};
+    form->Command1->press();
+    EXPECT_EQ(platform.sleeps, std::vector<int>({8000, 15000}));
+    ASSERT_EQ(platform.sounds.size(), 2u);
+    EXPECT_EQ(platform.sounds[0], folder() + "RING3.WAV");
+    EXPECT_EQ(form->Label15->caption(), "error");
+    EXPECT_EQ(form->Label2->caption(), "通信error 時計/net確認\r\nsystem:2024/05/05\r\n　　　　15:01:13");
+    EXPECT_EQ(form->Label2->backColor(), (Rgb{255, 255, 192}));
+    EXPECT_EQ(form->Text4->text().rfind("通信エラー発生 [DI] 15:01:13\r\n", 0), 0u) << form->Text4->text();
+    EXPECT_EQ(readFileBytes(file("vesk_image.png")), before);
+    EXPECT_EQ(form->tickCount, 0);
+}
+
+TEST_F(UpdateCycleTest, AnAnswerThatIsNotAPngIsAFailedAttempt) {
+    startQuiet();
+    std::string before = readFileBytes(file("vesk_image.png"));
+    platform.httpFallback = [](const std::string&, const std::string& f) {
+        writeFileBytes(f, "<html>maintenance</html>");
+        return true;
+    };
+    form->Command1->press();
+    EXPECT_EQ(form->Label15->caption(), "error");
+    EXPECT_EQ(readFileBytes(file("vesk_image.png")), before);
+    EXPECT_FALSE(fs::exists(file("vesk_image.png.part")));
+}
+
+TEST_F(UpdateCycleTest, ATopImageFailureAddsItsLineBelowTheHeadline) {
+    startQuiet();
+    serveRadar(6, ringOf(3, 0, 16));
+    auto serve = platform.httpFallback;
+    platform.httpFallback = [serve](const std::string& url, const std::string& f) {
+        if (url.find("_top.png") != std::string::npos) return false;
+        return serve(url, f);
+    };
+    form->Command1->press();
+    auto lines = form->Text4->text();
+    EXPECT_EQ(lines.rfind("14:38 弱い雨 降雨\r\n通信エラー発生 [TI] 14:38:50\r\n", 0), 0u) << lines;
+}
+
+TEST_F(UpdateCycleTest, LightRainApproachingWarnsEverywhere) {
+    startQuiet();
+    serveRadar(6, ringOf(3, 25, 30));  // 28 pixels: no rising mark
+    form->Command1->press();
+    EXPECT_EQ(form->Label2->caption(), "弱い雨 接近中\r\n\r\n");
+    EXPECT_TRUE(form->Label2->bold());
+    EXPECT_EQ(form->Label2->backColor(), (Rgb{255, 255, 192}));
+    EXPECT_EQ(platform.sounds, std::vector<std::string>({folder() + "RING3.WAV"}));
+    EXPECT_EQ(form->Text4->text().rfind("14:38 弱い雨 接近中\r\n", 0), 0u);
+    EXPECT_EQ(form->tickThreshold, 9);
+    EXPECT_NE(form->Label1->caption().find("　動作間隔 1.5分毎"), std::string::npos);
+    EXPECT_NE(form->Text1->text().find('@'), std::string::npos);
+    std::string log = readFileBytes(file("2405.log"));
+    EXPECT_NE(log.find("05 14:38 弱い雨 接近中\r\n"), std::string::npos) << log;
+    // The same rain again: no new sound.
+    platform.advanceSeconds(60);
+    form->Command1->press();
+    EXPECT_EQ(platform.sounds.size(), 1u);
+}
+
+TEST_F(UpdateCycleTest, ATickDuringACycleDoesNotStartAnotherOne) {
+    startQuiet();
+    int nested = 0;
+    platform.onDoEvents = [&] {
+        if (nested++ == 0) {
+            form->tickCount = 100;
+            form->Timer1_Timer();
+        }
+    };
+    form->Command1->press();
+    EXPECT_EQ(platform.downloadedUrls.size(), 2u);
+}
+
+TEST_F(UpdateCycleTest, AnUnreadableBitmapSkipsTheAnalysisButNotTheCycle) {
+    startQuiet();
+    form->Label2->setCaption("before");
+    // A conversion that cannot write leaves a damaged bitmap in place.
+    serveRadar(6, ringOf(3, 0, 16));
+    fs::remove(file("vesk_image.bmp"));
+    fs::create_directory(file("vesk_image.bmp"));
+    form->Command1->press();
+    EXPECT_EQ(form->Label2->caption(), "before");
+    EXPECT_EQ(form->Label15->caption(), "14:38");
+    EXPECT_EQ(form->tickThreshold, 18);
+}
