@@ -71,7 +71,14 @@ Form1::Form1(Platform& platform, std::string folder, QWidget* parent)
     Option2->widget()->blockSignals(true);
     static_cast<QAbstractButton*>(Option2->widget())->setChecked(true);
     Option2->widget()->blockSignals(false);
+    // Pictures are drawn on the window's background, beneath every other
+    // control; the marker lies over them.
+    Image1->widget()->lower();
+    Image2->widget()->lower();
     Shape1->widget()->raise();
+    // Check marks as small as the design's boxes leave room for captions.
+    setStyleSheet("QCheckBox { spacing: 2px; } QRadioButton { spacing: 2px; }"
+                  "QCheckBox::indicator, QRadioButton::indicator { width: 11px; height: 11px; }");
 
     Command1->onClick = [this] { Command1_Click(); };
     Command2->onClick = [this] { Command2_Click(); };
