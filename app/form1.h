@@ -180,7 +180,7 @@ private:
     void reportImaging(const CompositeResult& result, Control* picture, const std::string& file);
     void placeMarker(bool base);
     void widenForViews();
-    bool fetchRadarImage(const std::string& url, const std::string& file);
+    bool fetchPng(const std::string& url, const std::string& file);
     std::string soundFile(int kind) const;
     std::array<std::array<int32_t, 21>, 4> prevCountsAsCounts() const;
     void applyWindowGeometry();

@@ -173,7 +173,8 @@ void Form1::Form_Load() {
                  {programFolder + key + "s.png", programFolder + "basemaps.bmp", "/1/basemap1.png"}};
     for (const BaseMap& m : maps) {
         if (!std::ifstream(m.png, std::ios::binary)) {
-            bool stored = platform_.download(serverBase + "/xbandradar/map/" + key + m.path, m.png);
+            // Kept for good once stored, so only a whole, decodable map is.
+            bool stored = fetchPng(serverBase + "/xbandradar/map/" + key + m.path, m.png);
             letEventsRun();
             if (!stored) {
                 platform_.messageBox(std::string("通信エラーが発生しました　一旦終了し") + kCrLf +

@@ -32,10 +32,10 @@ void Form1::Timer1_Timer() {
     if (tickStartsCycle(tickCount, tickThreshold)) Command1->press();
 }
 
-bool Form1::fetchRadarImage(const std::string& url, const std::string& file) {
+bool Form1::fetchPng(const std::string& url, const std::string& file) {
     // The answer goes to a file of its own first and replaces the previous
-    // image only when it decodes: an error page or a cut image must never be
-    // analysed as the newest rain.
+    // one only when it decodes: an error page or a cut image must never be
+    // analysed as the newest rain, nor kept as a base map.
     const std::string part = file + ".part";
     std::error_code ec;
     bool ok = platform_.download(url, part) && checkPng(part).ok();
@@ -81,18 +81,18 @@ void Form1::Command1_Click() {
     const std::string detailPng = programFolder + "vesk_image.png";
     const std::string detailUrl =
         radarImageAddress(serverBase, key, platform_.now(), RadarImage::Detail);
-    bool stored = fetchRadarImage(detailUrl, detailPng);
+    bool stored = fetchPng(detailUrl, detailPng);
     letEventsRun();
     if (!stored) {
         clockNote = kClockNote;
         platform_.sleepMs(8000);
-        stored = fetchRadarImage(detailUrl, detailPng);
+        stored = fetchPng(detailUrl, detailPng);
         letEventsRun();
     }
     if (!stored) {
         platform_.playSound(soundFile(0));
         platform_.sleepMs(15000);
-        stored = fetchRadarImage(detailUrl, detailPng);
+        stored = fetchPng(detailUrl, detailPng);
         letEventsRun();
     }
     if (!stored) {
@@ -121,7 +121,7 @@ void Form1::Command1_Click() {
 
     // 10. The top image: one attempt.
     const std::string topUrl = radarImageAddress(serverBase, key, platform_.now(), RadarImage::Top);
-    if (!fetchRadarImage(topUrl, historyFiles[0])) commNote += kTopFailedNote;
+    if (!fetchPng(topUrl, historyFiles[0])) commNote += kTopFailedNote;
     letEventsRun();
 
     // 11. A bitmap that cannot be read skips this cycle's analysis; the

@@ -122,3 +122,15 @@ TEST_F(StartupTest, TheStartupLogLineIsWrittenWhenLogIsTicked) {
     std::string log = readFileBytes(file("1107.log"));
     EXPECT_EQ(log.rfind("\r\n05 14:37:50  起動　関東地方　35.6895N　139.6917E\r\n", 0), 0u) << log;
 }
+
+TEST_F(StartupTest, ABaseMapThatIsNotAPngIsNotKept) {
+    fs::remove(file("kanto.png"));
+    platform.httpFallback = [](const std::string&, const std::string& f) {
+        writeFileBytes(f, "<html>busy</html>");
+        return true;
+    };
+    start();
+    EXPECT_FALSE(fs::exists(file("kanto.png")));
+    ASSERT_FALSE(platform.messages.empty());
+    EXPECT_EQ(platform.messages[0].text.rfind("通信エラーが発生しました", 0), 0u);
+}
