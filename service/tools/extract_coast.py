@@ -19,7 +19,14 @@ def values(name):
     body = text[text.index("data:"):]
     body = body[body.index(name) + len(name):]
     body = body[body.index("=") + 1:body.index(";")]
-    return [int(v) for v in re.findall(r"-?\d+", body)]
+    # ncdump writes "_" where a value equals the default fill value; for
+    # these arrays that is a real value, so it is put back.
+    fill = {"short": -32767, "int": -2147483647}[kind(text, name)]
+    return [fill if v.strip() == "_" else int(v) for v in body.split(",")]
+
+
+def kind(header, name):
+    return re.search(r"(\w+) " + name + r"\(", header).group(1)
 
 
 def main():
@@ -47,10 +54,11 @@ def main():
             info = seg_info[s]
             n = info >> 9
             level = (info >> 6) & 7
+            closed = 1 if ((info >> 3) & 7) == 4 else 0  # entry side 4: lies inside the bin
             p0 = len(pts)
             for p in range(first_point[s], first_point[s] + n):
                 pts.append((dxs[p] & 0xFFFF, dys[p] & 0xFFFF))
-            segs.append((level, p0, n))
+            segs.append((level, closed, p0, n))
         bins.append((lon_sw, lat_sw, corners, seg0, len(segs) - seg0))
 
     out = sys.stdout
@@ -63,8 +71,8 @@ def main():
         out.write(f"    {{{lon_sw}, {lat_sw}, {{{c[0]}, {c[1]}, {c[2]}, {c[3]}}}, {seg0}, {nseg}}},\n")
     out.write("};\n")
     out.write("constexpr CoastSegment kCoastSegments[] = {\n")
-    for i in range(0, len(segs), 6):
-        out.write("    " + " ".join(f"{{{l}, {p}, {n}}}," for l, p, n in segs[i:i + 6]) + "\n")
+    for i in range(0, len(segs), 5):
+        out.write("    " + " ".join(f"{{{l}, {c}, {p}, {n}}}," for l, c, p, n in segs[i:i + 5]) + "\n")
     out.write("};\n")
     out.write("constexpr CoastPoint kCoastPoints[] = {\n")
     for i in range(0, len(pts), 8):
