@@ -23,6 +23,8 @@ struct Target {
     double lat, lon;
 };
 
+void PrintTo(const Target& t, std::ostream* os) { *os << t.name; }
+
 // Nearest band (0 none, 1 far, 2 near, 3 location) of each strength.
 std::array<int, 4> watch(const ServiceRegion& r, const PaletteImage& img, double lat, double lon) {
     const double scaleX = r.detailWidth / (r.arcSeconds.east - r.arcSeconds.west);
@@ -99,7 +101,10 @@ TEST_P(Scenario, EveryStrengthIsSeenAtEachNearnessAndThenItClears) {
 INSTANTIATE_TEST_SUITE_P(Places, Scenario,
                          ::testing::Values(Target{"Tokyo", 6, 35.6895, 139.6917},
                                            Target{"Osaka", 7, 34.6937, 135.5023},
-                                           Target{"Sapporo", 0, 43.0621, 141.3544}));
+                                           Target{"Sapporo", 0, 43.0621, 141.3544}),
+                         [](const ::testing::TestParamInfo<Target>& info) {
+                             return std::string(info.param.name);
+                         });
 
 TEST(ScenarioTiming, PhasesRepeatEveryPeriodAndFindTheNextMinute) {
     struct Case {
