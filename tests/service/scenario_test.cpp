@@ -23,7 +23,9 @@ struct Target {
     double lat, lon;
 };
 
-void PrintTo(const Target& t, std::ostream* os) { *os << t.name; }
+void PrintTo(const Target& t, std::ostream* os) {
+    *os << t.name;
+}
 
 // Nearest band (0 none, 1 far, 2 near, 3 location) of each strength.
 std::array<int, 4> watch(const ServiceRegion& r, const PaletteImage& img, double lat, double lon) {
