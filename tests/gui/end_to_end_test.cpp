@@ -1,0 +1,114 @@
+// Whole cycles against the local radar service on loopback, with real
+// downloads, the delivered region and city tables, and the fake clock.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <set>
+
+#include "cycle/radar_time.h"
+#include "platform/download.h"
+#include "platform/png_to_bmp.h"
+#include "service/http_server.h"
+#include "service/radar_paths.h"
+#include "service/radar_service.h"
+#include "service/service_regions.h"
+#include "support/fake/app_fixture.h"
+
+using namespace nimbrel;
+namespace fs = std::filesystem;
+
+class EndToEndTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (const char* f : {"area_map.ini", "toshi.ini"})
+            fs::copy_file(std::string(NIMBREL_SOURCE_DIR) + "/data/" + f, dir.file(f));
+        ServiceRegionsResult regions = loadServiceRegions(dir.file("area_map.ini"));
+        ASSERT_EQ(regions.error, ServiceRegionsError::None);
+        ServiceOptions options;
+        options.noDelay = true;  // the program's clock is the fake one
+        service = std::make_unique<RadarService>(regions.regions, options);
+        server = std::make_unique<RadarHttpServer>(*service);
+        ServerStart started = server->start(0);
+        ASSERT_GT(started.port, 0) << started.error;
+        writeFileBytes(dir.file("server.ini"), server->baseUrl() + "\r\n");
+        writeFileBytes(dir.file("vesk.ini"), tokyoSettings(1));
+        platform.httpFallback = [](const std::string& url, const std::string& file) {
+            DownloadOptions o;
+            o.totalTimeout = std::chrono::seconds(10);
+            return downloadToFile(url, file, o).stored();
+        };
+    }
+    void TearDown() override {
+        form.reset();
+        if (server) server->stop();
+    }
+    void cycleAt(long long minute) {
+        platform.clock = addSeconds(dateTimeOfMinute(minute), 50);
+        form->locationAccepted = 1;  // every minute, not held back
+        form->Command1->press();
+    }
+
+    TempDir dir;
+    FakePlatform platform;
+    std::unique_ptr<RadarService> service;
+    std::unique_ptr<RadarHttpServer> server;
+    std::unique_ptr<Form1> form;
+};
+
+TEST_F(EndToEndTest, StartUpFetchesTheBaseMapsAndTheImagesOfTheRightMinute) {
+    platform.clock = {2024, 5, 5, 14, 37, 50};
+    form = std::make_unique<Form1>(platform, dir.folder());
+    form->Form_Load();
+    ASSERT_FALSE(form->ended());
+    EXPECT_TRUE(platform.messages.empty());
+    const std::string key = form->regions.regionKey[6];
+    EXPECT_TRUE(fs::exists(dir.file(key + ".png")));
+    EXPECT_TRUE(fs::exists(dir.file(key + "s.png")));
+    PngCheck detail = checkPng(dir.file("vesk_image.png"));
+    ASSERT_TRUE(detail.ok());
+    EXPECT_EQ(detail.width, form->regions.regionWidthPx[6][1]);
+    PngCheck top = checkPng(dir.file("vesk_image_s.png"));
+    ASSERT_TRUE(top.ok());
+    EXPECT_EQ(top.width, form->regions.regionWidthPx[6][0]);
+    bool sawDetail = false;
+    for (const std::string& line : service->requestLog())
+        if (line.find("/xbandradar/rdimg/" + key + "/20240505/1200/" + key + "20240505T1437_detail.png") !=
+            std::string::npos)
+            sawDetail = true;
+    EXPECT_TRUE(sawDetail);
+    EXPECT_EQ(form->Label15->caption(), "14:37");
+    EXPECT_TRUE(fs::exists(dir.file("vesk_detail.bmp")));
+}
+
+TEST_F(EndToEndTest, TheApproachingBandIsSeenAtEveryNearnessAndThenClears) {
+    platform.clock = {2024, 5, 5, 9, 0, 50};
+    form = std::make_unique<Form1>(platform, dir.folder());
+    form->Form_Load();
+    ASSERT_FALSE(form->ended());
+    const long long first = minuteIndex(platform.clock) + 1;
+    std::set<std::string> statusWords;
+    std::array<std::set<int>, 4> levelsSeen;
+    bool clearedAfterRain = false;
+    bool rained = false;
+    std::set<std::string> colours;
+    for (long long m = first; m < first + kScenarioPeriodMinutes; ++m) {
+        cycleAt(m);
+        ASSERT_NE(form->Label15->caption(), "error") << "minute " << m;
+        for (int i = 0; i < 4; ++i) levelsSeen[i].insert(form->prevLevels[i]);
+        int sum = form->prevLevels[0] + form->prevLevels[1] + form->prevLevels[2] + form->prevLevels[3];
+        if (form->prevLevels[0] == 3 || form->prevLevels[1] == 3) rained = true;
+        if (rained && sum == 0) clearedAfterRain = true;
+        auto c = form->Label2->backColor();
+        colours.insert(c ? std::to_string(c->r) + "," + std::to_string(c->g) + "," + std::to_string(c->b) : "face");
+    }
+    for (int strength = 0; strength < 4; ++strength)
+        for (int nearness = 1; nearness <= 3; ++nearness)
+            EXPECT_TRUE(levelsSeen[strength].count(nearness)) << "strength " << strength << " nearness " << nearness;
+    EXPECT_TRUE(clearedAfterRain);
+    EXPECT_TRUE(colours.count("255,128,128"));
+    EXPECT_TRUE(colours.count("face"));
+    std::string log = readFileBytes(dir.file("2405.log"));
+    EXPECT_NE(log.find("激しい雨 降雨"), std::string::npos);
+    // History images were kept on the way.
+    EXPECT_TRUE(fs::exists(dir.file("before_1.png")));
+}
