@@ -20,7 +20,8 @@ void Form1::rotatehistory() {
     fs::remove(historyFiles[1], ec);
     fs::copy_file(historyFiles[0], historyFiles[1], fs::copy_options::overwrite_existing, ec);
     historyTimes[1] = historyTimes[0];
-    if (Option2->value() == 1 && historyTimes[2] != 0 && Check1->value() == 1) Command4->setVisible(true);
+    if (Option2->value() == 1 && historyTimes[2] != 0 && Check1->value() == 1)
+        Command4->setVisible(true);
     if (Check2->value() == 1) Command4->setVisible(false);
 }
 
@@ -30,10 +31,16 @@ void Form1::Command4_Click() {
         int16_t tint;
         int pauseMs;
     };
-    static constexpr Step kSteps[] = {{6, 5, 1200}, {5, 1, 1000}, {4, 2, 1000}, {3, 3, 1000}, {2, 4, 1000}, {1, 5, 900}};
+    static constexpr Step kSteps[] = {{6, 5, 1200}, {5, 1, 1000}, {4, 2, 1000},
+                                      {3, 3, 1000}, {2, 4, 1000}, {1, 5, 900}};
 
     for (Control* c : {Command4, Check1, Check2, Option1, Option3}) c->setEnabled(false);
     Command1->setVisible(false);
+    // Drawing a frame lets events run; a cycle that fell due there would
+    // show its image time only for the playback to put the old one back.
+    // Held off, it runs on the next tick after the playback.
+    const bool cycleWasRunning = cycleRunning_;
+    cycleRunning_ = true;
     std::string kept = Label15->caption();
     Label15->setCaption("");
     Label15->setVisible(true);
@@ -59,6 +66,7 @@ void Form1::Command4_Click() {
     Label16->setVisible(false);
     Option2_Click();
     Label15->setCaption(kept);
+    cycleRunning_ = cycleWasRunning;
 }
 
 }  // namespace nimbrel

@@ -8,12 +8,13 @@ namespace nimbrel {
 
 void Form1::Command6_Click() {
     double n = leadingNumber(Combo1->text());
-    // Only whole region numbers of the list are taken.
-    if (n != static_cast<double>(static_cast<long long>(n))) return;
     if (n == currentRegion || n < 0 || n > 10 || n == 4) return;
+    // Only whole region numbers of the list are taken; the range is checked
+    // first so that a long typed number is never converted to an integer.
     int region = static_cast<int>(n);
-    if (platform_.messageBox(regions.regionName[region] + "に、地域変更します", "変更 確認", MsgButtons::OkCancel) !=
-        MsgAnswer::Ok)
+    if (n != region) return;
+    if (platform_.messageBox(regions.regionName[region] + "に、地域変更します", "変更 確認",
+                             MsgButtons::OkCancel) != MsgAnswer::Ok)
         return;
     Label3->setCaption(numberText(entryLatitude));
     Label4->setCaption(numberText(entryLongitude));
