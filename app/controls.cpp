@@ -80,8 +80,10 @@ Control::Control(const ControlDesign& d, const FontDesign& defaultFont, QWidget*
     : QObject(parent), name_(d.name), kind_(d.kind) {
     switch (kind_) {
         case ControlKind::Label: {
+            // Lines break only where the caption has a line break; what does
+            // not fit is cut at the label's edge.
             auto* l = new QLabel(parent);
-            l->setWordWrap(true);
+            l->setWordWrap(false);
             l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
             l->setTextFormat(Qt::PlainText);
             widget_ = l;

@@ -71,8 +71,10 @@ Form1::Form1(Platform& platform, std::string folder, QWidget* parent)
     Option2->widget()->blockSignals(true);
     static_cast<QAbstractButton*>(Option2->widget())->setChecked(true);
     Option2->widget()->blockSignals(false);
-    // Pictures are drawn on the window's background, beneath every other
-    // control; the marker lies over them.
+    // Labels and pictures are drawn on the window's background, beneath the
+    // buttons, boxes and lists; pictures lie lowest and the marker over them.
+    for (const auto& cd : d.controls)
+        if (cd.kind == ControlKind::Label) control(cd.name)->widget()->lower();
     Image1->widget()->lower();
     Image2->widget()->lower();
     Shape1->widget()->raise();
@@ -144,7 +146,9 @@ void Form1::applyWindowGeometry() {
     if (isVisible()) {
         QRect outer = frameGeometry();
         QRect inner = geometry();
-        if (outer.width() > inner.width() || outer.height() > inner.height()) {
+        // A frame without a caption bar (the offscreen platform draws a thin
+        // border only) counts as none.
+        if (outer.height() - inner.height() >= 15) {
             frameW = (outer.width() - inner.width()) * kTwipsPerScreenPixel;
             frameH = (outer.height() - inner.height()) * kTwipsPerScreenPixel;
         }

@@ -1,6 +1,8 @@
 #include "app/splash.h"
 
+#include <QGuiApplication>
 #include <QKeyEvent>
+#include <QScreen>
 #include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
@@ -74,6 +76,10 @@ void frmSplash::showSplash() {
     if (open_) return;
     open_ = true;
     Form_Load();
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        QRect area = screen->availableGeometry();
+        move(area.center() - rect().center());
+    }
     show();
 }
 
