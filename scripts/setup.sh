@@ -9,7 +9,7 @@ packages=(
   libcurl4-openssl-dev libpng-dev libasound2-dev libsndfile1-dev
   libcpp-httplib-dev libgtest-dev libgmock-dev libbenchmark-dev
   fonts-ipafont-gothic fonts-liberation
-  xvfb clang
+  xvfb clang libclang-rt-14-dev
 )
 
 missing=()
