@@ -1,0 +1,65 @@
+#pragma once
+// What the benchmark programs share: a scratch folder, the delivered data
+// files, the demonstration minutes of the local radar service, and small
+// statistics over timings.
+#include <sys/types.h>
+
+#include <cstddef>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "service/service_regions.h"
+
+namespace nimbrel::bench {
+
+// A fresh folder under the system's temporary folder, removed on exit.
+class ScratchFolder {
+  public:
+    explicit ScratchFolder(const std::string& prefix = "nimbrel-bench");
+    ~ScratchFolder();
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+    // With a trailing separator, as the program folder is held.
+    std::string folder() const { return path_.string() + "/"; }
+    std::string file(const std::string& name) const { return (path_ / name).string(); }
+
+  private:
+    std::filesystem::path path_;
+};
+
+// A file of the project's data folder (area_map.ini, toshi.ini).
+std::string dataFile(const std::string& name);
+
+// The region the benchmarks watch: Tokyo's, as the delivered table has it.
+inline constexpr int kBenchRegion = 6;
+inline constexpr double kTokyoLatitude = 35.6895;
+inline constexpr double kTokyoLongitude = 139.6917;
+
+// The delivered regions, or an empty list with the reason in error.
+std::vector<ServiceRegion> deliveredRegions(std::string& error);
+
+// A minute whose image has intense rain over Tokyo and heavier rain around
+// it: the busiest picture the demonstration band gives.
+long long rainyMinute();
+// The first minute of a demonstration period, the band still far away.
+long long approachStartMinute();
+
+bool writeBytes(const std::string& path, const std::string& bytes);
+
+struct Stats {
+    std::size_t count = 0;
+    double median = 0;
+    double p90 = 0;
+    double worst = 0;
+    double best = 0;
+    double mean = 0;
+};
+Stats statsOf(std::vector<double> samples);
+
+// A line of /proc/<pid>/status such as "VmRSS:" as a number of kB; -1 when
+// it cannot be read. pid 0 means this process.
+long statusKb(const char* field, pid_t pid = 0);
+
+}  // namespace nimbrel::bench
