@@ -165,14 +165,16 @@ void Form1::Form_Load() {
     if (Combo1->itemCount() < 2)
         for (const std::string& item : regionListItems(regions)) Combo1->addItem(item);
     Combo1->setText(regionItemText(regions, currentRegion));
-    // 27. A base map already on disk is never fetched again.
+    // 27. A whole base map on disk is never fetched again; one that does not
+    // decode (cut short by a crash or a full disk) would otherwise leave the
+    // map blank for good.
     const std::string& key = regions.regionKey[currentRegion];
     struct BaseMap {
         std::string png, bmp, path;
     } maps[2] = {{programFolder + key + ".png", programFolder + "basemap.bmp", "/2/basemap1.png"},
                  {programFolder + key + "s.png", programFolder + "basemaps.bmp", "/1/basemap1.png"}};
     for (const BaseMap& m : maps) {
-        if (!std::ifstream(m.png, std::ios::binary)) {
+        if (!checkPng(m.png).ok()) {
             // Kept for good once stored, so only a whole, decodable map is.
             bool stored = fetchPng(serverBase + "/xbandradar/map/" + key + m.path, m.png);
             letEventsRun();

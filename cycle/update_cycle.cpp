@@ -115,8 +115,9 @@ void Form1::Command1_Click() {
     lastRunTime = timeOfDayDays(arrived);
     historyTimes[0] = stampTimeOfDay(stamp);
 
-    // 9.
-    imgtobmp(programFolder + "vesk_image.bmp", detailPng);
+    // 9. A bitmap that could not be written (a full disk) leaves the
+    // previous image's pixels in place; they must not pass for the newest.
+    const bool converted = imgtobmp(programFolder + "vesk_image.bmp", detailPng);
     letEventsRun();
 
     // 10. The top image: one attempt.
@@ -127,8 +128,9 @@ void Form1::Command1_Click() {
     // 11. A bitmap that cannot be read skips this cycle's analysis; the
     // status shown stays as it was.
     std::string problem;
-    SourceBitmap bmp = readSourceBitmap(programFolder + "vesk_image.bmp");
-    bool analysed = bmp.ok();
+    SourceBitmap bmp;
+    if (converted) bmp = readSourceBitmap(programFolder + "vesk_image.bmp");
+    bool analysed = converted && bmp.ok();
     ScanResult scan;
     ClassRecords classes{};
     Levels levels{};
@@ -158,7 +160,8 @@ void Form1::Command1_Click() {
         SoundKind kind = chooseSound(prev, levels, soundLevel);
         if (kind != SoundKind::None) platform_.playSound(soundFile(static_cast<int>(kind)));
     } else {
-        lastImagingProblem = "vesk_image.bmp: " + bmp.reasonText();
+        lastImagingProblem =
+            "vesk_image.bmp: " + (converted ? bmp.reasonText() : std::string("not written"));
     }
 
     // 14.
