@@ -27,7 +27,8 @@ std::string readServerBase(const std::string& folder) {
     std::string line;
     if (in && std::getline(in, line)) {
         if (line.size() >= 3 && line.compare(0, 3, "\xEF\xBB\xBF") == 0) line.erase(0, 3);
-        while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '/')) line.pop_back();
+        while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '/'))
+            line.pop_back();
         size_t start = line.find_first_not_of(' ');
         if (start != std::string::npos) line.erase(0, start);
         if (line.rfind("http://", 0) == 0 || line.rfind("https://", 0) == 0) return line;
@@ -59,20 +60,23 @@ void Form1::Form_Load() {
     Text2->setText("");
     Text3->setText("");
     // 7.
-    static const char* kSounds[3][2] = {
-        {"RING3.WAV", "RING3s.WAV"}, {"SOUND36.WAV", "SOUND36s.WAV"}, {"SOUND38.WAV", "SOUND38s.WAV"}};
+    static const char* kSounds[3][2] = {{"RING3.WAV", "RING3s.WAV"},
+                                        {"SOUND36.WAV", "SOUND36s.WAV"},
+                                        {"SOUND38.WAV", "SOUND38s.WAV"}};
     for (int kind = 0; kind < 3; ++kind) {
         soundFiles[0][kind] = programFolder + kSounds[kind][0];
         soundFiles[1][kind] = programFolder + kSounds[kind][1];
         soundFiles[2][kind].clear();
     }
     // 8.
-    static const int16_t kTints[6][3] = {{0, 0, 0}, {16, -7, -7}, {8, -14, 8}, {-7, -7, 16}, {-14, 8, 8}, {-7, 16, -7}};
+    static const int16_t kTints[6][3] = {{0, 0, 0},    {16, -7, -7}, {8, -14, 8},
+                                         {-7, -7, 16}, {-14, 8, 8},  {-7, 16, -7}};
     for (int k = 0; k < 6; ++k)
         for (int c = 0; c < 3; ++c) tintOffsets[k][c] = kTints[k][c];
     // 9, 10.
     historyFiles[0] = programFolder + "vesk_image_s.png";
-    for (int k = 1; k <= 6; ++k) historyFiles[k] = programFolder + "before_" + std::to_string(k) + ".png";
+    for (int k = 1; k <= 6; ++k)
+        historyFiles[k] = programFolder + "before_" + std::to_string(k) + ".png";
     for (int k = 2; k <= 6; ++k) historyTimes[k] = 0;
     // 11.
     const DateTime started = platform_.now();
@@ -121,12 +125,14 @@ void Form1::Form_Load() {
     Check6->setValue(s.check6);
     Check3->setValue(s.check3);
     // 20.
-    splash_->lblCompany->setCaption(regions.regionName[currentRegion] + "　" + splash_->lblCompany->caption());
+    splash_->lblCompany->setCaption(regions.regionName[currentRegion] + "　" +
+                                    splash_->lblCompany->caption());
     // 21.
     if (Check3->value() == 1)
-        (void)appendStartupLogEntry(logFilePath, startupLogLine(dayText(platform_.now()), timeText(platform_.now()),
-                                                                regions.regionName[currentRegion], Label3->caption(),
-                                                                Label4->caption()));
+        (void)appendStartupLogEntry(
+            logFilePath, startupLogLine(dayText(platform_.now()), timeText(platform_.now()),
+                                        regions.regionName[currentRegion], Label3->caption(),
+                                        Label4->caption()));
     // 22.
     RegionBounds b = regionBounds(regions, currentRegion);
     if (!insideInclusive(b, latitude(), longitude())) {
@@ -171,8 +177,9 @@ void Form1::Form_Load() {
     const std::string& key = regions.regionKey[currentRegion];
     struct BaseMap {
         std::string png, bmp, path;
-    } maps[2] = {{programFolder + key + ".png", programFolder + "basemap.bmp", "/2/basemap1.png"},
-                 {programFolder + key + "s.png", programFolder + "basemaps.bmp", "/1/basemap1.png"}};
+    } maps[2] = {
+        {programFolder + key + ".png", programFolder + "basemap.bmp", "/2/basemap1.png"},
+        {programFolder + key + "s.png", programFolder + "basemaps.bmp", "/1/basemap1.png"}};
     for (const BaseMap& m : maps) {
         if (!checkPng(m.png).ok()) {
             // Kept for good once stored, so only a whole, decodable map is.
@@ -180,8 +187,8 @@ void Form1::Form_Load() {
             letEventsRun();
             if (!stored) {
                 platform_.messageBox(std::string("通信エラーが発生しました　一旦終了し") + kCrLf +
-                                         "インターネットとの接続を確認した上で" + kCrLf + "　再度起動して下さい　　" +
-                                         timeText(platform_.now()),
+                                         "インターネットとの接続を確認した上で" + kCrLf +
+                                         "　再度起動して下さい　　" + timeText(platform_.now()),
                                      "nimbrel", MsgButtons::Ok);
             }
         }
@@ -218,7 +225,8 @@ void Form1::Form_Load() {
         splash_->repaint();
         Command1->press();
         marksmall();
-        Label8->setCaption(charLeft(Label3->caption(), 9) + "  " + charLeft(Label4->caption(), 9) + " ☆");
+        Label8->setCaption(charLeft(Label3->caption(), 9) + "  " + charLeft(Label4->caption(), 9) +
+                           " ☆");
     } else {
         Check1->setValue(1);
         Check2->setValue(1);

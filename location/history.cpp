@@ -18,7 +18,12 @@ void Form1::rotatehistory() {
         historyTimes[k] = historyTimes[k - 1];
     }
     fs::remove(historyFiles[1], ec);
-    fs::copy_file(historyFiles[0], historyFiles[1], fs::copy_options::overwrite_existing, ec);
+    // Copied beside the slot and renamed into it, so a full disk cannot leave
+    // a cut image for the playback.
+    const std::string part = historyFiles[1] + ".part";
+    if (fs::copy_file(historyFiles[0], part, fs::copy_options::overwrite_existing, ec))
+        fs::rename(part, historyFiles[1], ec);
+    fs::remove(part, ec);
     historyTimes[1] = historyTimes[0];
     if (Option2->value() == 1 && historyTimes[2] != 0 && Check1->value() == 1)
         Command4->setVisible(true);
