@@ -105,6 +105,22 @@ uint32_t readBe32(const unsigned char* at) {
     return (uint32_t{at[0]} << 24) | (uint32_t{at[1]} << 16) | (uint32_t{at[2]} << 8) | at[3];
 }
 
+// libpng allocates a text chunk's declared length before reading it, past
+// any chunk limit, so a damaged download of a hundred bytes could claim a
+// chunk of 2 GB. No chunk up to IEND may run past the end of the data, which
+// bounds every such allocation by the file's own size.
+bool chunksFitInFile(const std::vector<unsigned char>& data) {
+    size_t pos = 8;
+    while (data.size() - pos >= 8) {
+        const uint32_t length = readBe32(data.data() + pos);
+        const size_t rest = data.size() - pos - 8;
+        if (length > rest) return false;
+        if (std::memcmp(data.data() + pos + 4, "IEND", 4) == 0 || rest - length < 4) break;
+        pos += 12 + size_t{length};
+    }
+    return true;
+}
+
 bool readWholeFile(const std::string& path, size_t maxBytes, std::vector<unsigned char>& out,
                    PngCheck& result) {
     std::FILE* file = std::fopen(path.c_str(), "rb");
@@ -159,6 +175,12 @@ PngCheck decodeToBmp(const std::string& pngPath, const PngLimits& limits,
     if (result.width > maxWidth || result.height > maxHeight) {
         result.status = PngStatus::TooLarge;
         result.detail = std::to_string(result.width) + " x " + std::to_string(result.height);
+        return result;
+    }
+
+    if (!chunksFitInFile(data)) {
+        result.status = PngStatus::Corrupt;
+        result.detail = "a chunk runs past the end of the file";
         return result;
     }
 
