@@ -6,3 +6,4 @@ cd "$(dirname "$0")/.."
 ./scripts/build.sh
 export QT_QPA_PLATFORM=offscreen
 ctest --test-dir build --output-on-failure -j2 --timeout 600
+./scripts/fuzz.sh 10
