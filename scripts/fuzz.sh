@@ -5,7 +5,8 @@
 # memory; what broke is kept in build-fuzz/artifacts/<target>/.
 #
 #   scripts/fuzz.sh [seconds per target, default 10] [target ...]
-#   scripts/fuzz.sh --seeds    rewrite the seed corpora in fuzz/corpus
+#   scripts/fuzz.sh --seeds    write the made seeds into fuzz/corpus again (inputs
+#                              kept there from earlier findings stay)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -48,7 +49,6 @@ cmake -S fuzz -B "$build" -G Ninja -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER
 
 if [ "${1:-}" = "--seeds" ]; then
   build_cmd cmake --build "$build" --target make_seeds -j2
-  rm -rf fuzz/corpus
   "$build/make_seeds" fuzz/corpus .
   echo "seed corpora written to fuzz/corpus"
   exit 0
