@@ -66,11 +66,11 @@ std::string charMid(std::string_view text, size_t start, size_t n) {
 
 std::string numberText(double value) {
     if (value == 0) return "0";
-    char buf[64];
+    // The longest plain form of a double (a denormal) is about 330 characters.
+    char buf[400];
     auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed);
-    std::string s(buf, res.ptr);
-    // Shortest fixed form may still be long for tiny values; that is fine.
-    return s;
+    if (res.ec != std::errc()) return "0";
+    return std::string(buf, res.ptr);
 }
 
 std::string strNumber(double value) {

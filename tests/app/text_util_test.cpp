@@ -35,6 +35,9 @@ TEST(NumberText, PlainDecimalShortestAndStrHasALeadingBlankForNonNegatives) {
     EXPECT_EQ(strNumber(6), " 6");
     EXPECT_EQ(strNumber(0), " 0");
     EXPECT_EQ(strNumber(-1), "-1");
+    // Very large and very small values still read back to themselves.
+    for (double v : {1e70, -3.5e300, 4.9e-324, 1.7976931348623157e308})
+        EXPECT_EQ(leadingNumber(numberText(v)), v) << v;
 }
 
 TEST(RoundHalfEven, HalvesGoToTheEvenInteger) {
