@@ -5,6 +5,7 @@
 # memory; what broke is kept in build-fuzz/artifacts/<target>/.
 #
 #   scripts/fuzz.sh [seconds per target, default 10] [target ...]
+#   FUZZ_SEED=N scripts/fuzz.sh ...   the same mutations on every run
 #   scripts/fuzz.sh --seeds    write the made seeds into fuzz/corpus again (inputs
 #                              kept there from earlier findings stay)
 set -euo pipefail
@@ -81,7 +82,7 @@ for t in "${targets[@]}"; do
   # readers' limits keep their own buffers far below that.
   TMPDIR="$scratch" "$build/$t" "$corpus" -max_total_time="$seconds" -max_len="$(max_len "$t")" \
     -timeout=25 -rss_limit_mb=2048 -malloc_limit_mb=256 -print_final_stats=1 -artifact_prefix="$artifacts" \
-    $(extra_flags "$t") >"$log" 2>&1 || status=$?
+    ${FUZZ_SEED:+-seed="$FUZZ_SEED"} $(extra_flags "$t") >"$log" 2>&1 || status=$?
   rm -rf "$scratch"
   rmdir "$scratch_root" 2>/dev/null || true
   runs="$(grep -o 'stat::number_of_executed_units: [0-9]*' "$log" | awk '{print $2}' | tail -1)"

@@ -6,4 +6,5 @@ cd "$(dirname "$0")/.."
 ./scripts/build.sh
 export QT_QPA_PLATFORM=offscreen
 ctest --test-dir build --output-on-failure -j2 --timeout 600
-./scripts/fuzz.sh 10
+# A short fuzz run of every target; a fixed seed keeps it repeatable.
+FUZZ_SEED=1 ./scripts/fuzz.sh 10
