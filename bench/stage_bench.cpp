@@ -170,6 +170,23 @@ void BM_pngDecodeBare(benchmark::State& state) {
 }
 BENCHMARK(BM_pngDecodeBare)->Unit(benchmark::kMicrosecond);
 
+// The write half of the conversion alone: as many bytes as the converted
+// BMP, to a temporary file renamed over the previous one.
+void BM_writeRenameFloor(benchmark::State& state) {
+    const std::string bytes(static_cast<size_t>(std::filesystem::file_size(files.radarBmp)), '\0');
+    const std::string temp = files.convertedBmp + ".tmp";
+    for (auto _ : state) {
+        FILE* out = std::fopen(temp.c_str(), "wb");
+        const bool ok = out && std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
+        if (out) std::fclose(out);
+        if (!ok || std::rename(temp.c_str(), files.convertedBmp.c_str()) != 0) {
+            state.SkipWithError("cannot write the scratch folder");
+            break;
+        }
+    }
+}
+BENCHMARK(BM_writeRenameFloor)->Unit(benchmark::kMicrosecond);
+
 // The cycle decodes every download once to check it before keeping it.
 void BM_checkPng(benchmark::State& state) {
     for (auto _ : state) {
@@ -251,6 +268,18 @@ void BM_composeBase(benchmark::State& state) {
 }
 BENCHMARK(BM_composeBase)->Unit(benchmark::kMicrosecond);
 
+// The write half of every composite: a whole 658 x 648 picture.
+void BM_writeComposite(benchmark::State& state) {
+    const CompositePicture picture(658, 648);
+    for (auto _ : state) {
+        if (writeComposite(files.outBmp, picture) != BitmapError::None) {
+            state.SkipWithError("cannot write the composite");
+            break;
+        }
+    }
+}
+BENCHMARK(BM_writeComposite)->Unit(benchmark::kMicrosecond);
+
 // The least any composite can cost: touching its bytes once.
 void BM_memcpyComposite(benchmark::State& state) {
     const size_t bytes = 658u * 648u * 3u;
@@ -319,12 +348,18 @@ void printSummary(const std::map<std::string, double>& m) {
     if (conv > 0 && bare > 0)
         std::printf("%-36s %10.2f x  %14s %s\n", "conversion / bare decode", conv / bare,
                     "<= 1.5 x", conv / bare <= 1.5 ? "met" : "MISSED");
+    const double write = get("BM_writeRenameFloor");
+    line("write + rename of as many bytes", write, "ms", 1e3, 1e9, "");
+    if (conv > 0 && bare > 0 && write > 0)
+        std::printf("%-36s %10.2f x\n", "conversion / (decode + write)", conv / (bare + write));
     line("checkPng (validation decode)", get("BM_checkPng"), "ms", 1e3, 1e9, "");
+    line("readSourceBitmap (radar BMP)", get("BM_readSourceBitmap"), "ms", 1e3, 1e9, "");
     line("scan + classify, normal radii", get("BM_scanClassify/0"), "ms", 1e3, 0.2e-3, "< 0.2 ms");
     line("scan + classify, wide radii", get("BM_scanClassify/1"), "ms", 1e3, 0.2e-3, "< 0.2 ms");
     line("composeDetail with file I/O", get("BM_composeDetail"), "ms", 1e3, 3e-3, "< 3 ms");
     line("composeSmall with file I/O", get("BM_composeSmall"), "ms", 1e3, 3e-3, "< 3 ms");
     line("composeBase with file I/O", get("BM_composeBase"), "ms", 1e3, 3e-3, "< 3 ms");
+    line("writeComposite alone (658x648)", get("BM_writeComposite"), "ms", 1e3, 1e9, "");
     const double floor = get("BM_memcpyComposite");
     line("memcpy of 658x648x3 bytes", floor, "ms", 1e3, 1e9, "");
     if (floor > 0 && get("BM_composeDetail") > 0)
