@@ -127,7 +127,6 @@ void Form1::Command1_Click() {
 
     // 11. A bitmap that cannot be read skips this cycle's analysis; the
     // status shown stays as it was.
-    std::string problem;
     SourceBitmap bmp;
     if (converted) bmp = readSourceBitmap(programFolder + "vesk_image.bmp");
     bool analysed = converted && bmp.ok();
