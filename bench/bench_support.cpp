@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <numeric>
+#include <sstream>
 #include <stdexcept>
 
 #include "service/radar_paths.h"
@@ -69,6 +70,20 @@ Stats statsOf(std::vector<double> samples) {
     s.best = samples.front();
     s.mean = std::accumulate(samples.begin(), samples.end(), 0.0) / static_cast<double>(n);
     return s;
+}
+
+long long statCpuTicks(std::string_view stat) {
+    // The command name ends at the last ")" of the line.
+    const size_t close = stat.rfind(')');
+    if (close == std::string_view::npos) return -1;
+    std::istringstream rest{std::string(stat.substr(close + 1))};
+    std::string field;
+    long long utime = -1, stime = -1;
+    for (int n = 3; n <= 15 && rest >> field; ++n) {
+        if (n == 14) utime = std::atoll(field.c_str());
+        if (n == 15) stime = std::atoll(field.c_str());
+    }
+    return utime < 0 || stime < 0 ? -1 : utime + stime;
 }
 
 long statusKb(const char* field, pid_t pid) {

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "service/service_regions.h"
@@ -57,6 +58,11 @@ struct Stats {
     double mean = 0;
 };
 Stats statsOf(std::vector<double> samples);
+
+// utime + stime (fields 14 and 15) of a /proc/<pid>/stat line, in clock
+// ticks; -1 when the line is cut short. The command name in field 2 may hold
+// blanks and parentheses of its own.
+long long statCpuTicks(std::string_view stat);
 
 // A line of /proc/<pid>/status such as "VmRSS:" as a number of kB; -1 when
 // it cannot be read. pid 0 means this process.

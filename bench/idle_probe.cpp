@@ -88,19 +88,7 @@ std::string readText(const std::string& path) {
 
 // utime + stime of the whole process, dead threads included, in clock ticks.
 long long processTicks(pid_t pid) {
-    const std::string stat = readText("/proc/" + std::to_string(pid) + "/stat");
-    // The command name may hold blanks; fields are counted after its ")".
-    const size_t close = stat.rfind(')');
-    if (close == std::string::npos) return -1;
-    std::istringstream rest(stat.substr(close + 2));
-    std::string field;
-    long long utime = 0, stime = 0;
-    // Fields 3.. follow; utime is field 14 and stime 15.
-    for (int n = 3; n <= 15 && rest >> field; ++n) {
-        if (n == 14) utime = std::atoll(field.c_str());
-        if (n == 15) stime = std::atoll(field.c_str());
-    }
-    return utime + stime;
+    return statCpuTicks(readText("/proc/" + std::to_string(pid) + "/stat"));
 }
 
 struct ThreadSample {
