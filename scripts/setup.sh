@@ -10,6 +10,7 @@ packages=(
   libcpp-httplib-dev libgtest-dev libgmock-dev libbenchmark-dev
   fonts-ipafont-gothic fonts-liberation
   xvfb clang libclang-rt-14-dev
+  imagemagick hyperfine jq
 )
 
 missing=()
