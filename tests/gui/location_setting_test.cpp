@@ -15,13 +15,7 @@ namespace {
 // vesk.ini for region 6 with the given captions, window position and boxes.
 std::string settingsWith(const std::string& lat, const std::string& lon, int left, int top,
                          int check4, int check3) {
-    std::string l1 = "6,\"" + lat + "\",\"" + lon + "\"," + std::to_string(left) + "," +
-                     std::to_string(top) + "," + std::to_string(check4) + ",0," +
-                     std::to_string(check3) + ",0\r\n";
-    std::string l2;
-    for (int i = 0; i < 11; ++i)
-        l2 += (i == 6 ? std::string("35.6895,139.6917,") : std::string("0,0,"));
-    return l1 + l2 + "\r\n";
+    return settingsText({lat, lon, left, top, check4, 0, check3, 0});
 }
 
 }  // namespace
@@ -31,10 +25,7 @@ class LocationSettingTest : public AppFixture {
     // Starts at Tokyo after a quiet first cycle; the clock is moved past the
     // throttle and the records of start-up are cleared.
     void startAt(const std::string& settings) {
-        writeSettingsFile(settings);
-        serveRadar(6, nullptr);
-        start();
-        platform.advanceSeconds(60);
+        startQuietAt(settings);
         clearRecords();
     }
     void startAtTokyo(int check3 = 0) { startAt(tokyoSettings(check3)); }

@@ -15,12 +15,7 @@ namespace fs = std::filesystem;
 namespace {
 
 std::string settingsWith(int check4, int check3, int soundLevel) {
-    std::string l1 = "6,\"35.6895\",\"139.6917\",840,615," + std::to_string(check4) + ",0," +
-                     std::to_string(check3) + "," + std::to_string(soundLevel) + "\r\n";
-    std::string l2;
-    for (int i = 0; i < 11; ++i)
-        l2 += (i == 6 ? std::string("35.6895,139.6917,") : std::string("0,0,"));
-    return l1 + l2 + "\r\n";
+    return settingsText({"35.6895", "139.6917", 840, 615, check4, 0, check3, soundLevel});
 }
 
 // A left click on a label, as the window system delivers it.
@@ -38,12 +33,7 @@ void clickLabel(Control* label) {
 
 class ShutdownTest : public AppFixture {
   protected:
-    void startAt(const std::string& settings) {
-        writeSettingsFile(settings);
-        serveRadar(6, nullptr);
-        start();
-        platform.advanceSeconds(60);
-    }
+    void startAt(const std::string& settings) { startQuietAt(settings); }
 };
 
 TEST_F(ShutdownTest, ExitFromTheFullViewSavesTheCompactWindowAndTheLocation) {

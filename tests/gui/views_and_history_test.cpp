@@ -14,16 +14,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
-double timeOfDay(int h, int m, int s) {
-    return (h * 3600 + m * 60 + s) / 86400.0;
-}
-
 std::string settingsWithCheck4() {
-    std::string l1 = "6,\"35.6895\",\"139.6917\",840,615,1,0,0,0\r\n";
-    std::string l2;
-    for (int i = 0; i < 11; ++i)
-        l2 += (i == 6 ? std::string("35.6895,139.6917,") : std::string("0,0,"));
-    return l1 + l2 + "\r\n";
+    SettingsFields f;
+    f.check4 = 1;
+    return settingsText(f);
 }
 
 }  // namespace
@@ -31,10 +25,7 @@ std::string settingsWithCheck4() {
 class ViewsTest : public AppFixture {
   protected:
     void startAt(const std::string& settings) {
-        writeSettingsFile(settings);
-        serveRadar(6, nullptr);
-        start();
-        platform.advanceSeconds(60);
+        startQuietAt(settings);
         platform.downloadedUrls.clear();
     }
 };
@@ -55,7 +46,7 @@ TEST_F(ViewsTest, FullViewLayoutFollowsTheSelectedView) {
         SCOPED_TRACE(testing::Message() << "Option" << c.option << " history " << c.twoOlderImages);
         form->Check1->setValue(0);
         form->control("Option" + std::to_string(c.option))->setValue(1);
-        form->historyTimes[2] = c.twoOlderImages ? timeOfDay(14, 30, 1) : 0;
+        form->historyTimes[2] = c.twoOlderImages ? timeOfDayDays(14, 30, 1) : 0;
         form->Command4->setVisible(!c.command4);
         form->Shape1->setVisible(!c.shape1);
         form->Check1->setValue(1);
@@ -229,8 +220,8 @@ TEST_F(HistoryTest, TwoKeptImagesPlayOldestFirstWithTheirTintsAndPauses) {
         TearDown();
         shots.clear();
         startFull();
-        keep(2, timeOfDay(9, 5, 1));
-        keep(1, timeOfDay(14, 36, 1));
+        keep(2, timeOfDayDays(9, 5, 1));
+        keep(1, timeOfDayDays(14, 36, 1));
         form->Label15->setCaption(before);
         platform.sleeps.clear();
         recordFrames();
@@ -264,7 +255,7 @@ TEST_F(HistoryTest, TwoKeptImagesPlayOldestFirstWithTheirTintsAndPauses) {
 TEST_F(HistoryTest, SixKeptImagesPlayFromTheOldestHeldLongest) {
     startFull();
     const char* times[7] = {"", "14:36", "14:33", "14:30", "14:27", "14:24", "14:21"};
-    for (int k = 1; k <= 6; ++k) keep(k, timeOfDay(14, 39 - 3 * k, 1));
+    for (int k = 1; k <= 6; ++k) keep(k, timeOfDayDays(14, 39 - 3 * k, 1));
     platform.sleeps.clear();
     recordFrames();
     form->Command4->press();
@@ -282,8 +273,8 @@ TEST_F(HistoryTest, SixKeptImagesPlayFromTheOldestHeldLongest) {
 
 TEST_F(HistoryTest, TicksDuringThePlaybackWaitForItsEnd) {
     startFull();
-    keep(2, timeOfDay(14, 30, 1));
-    keep(1, timeOfDay(14, 36, 1));
+    keep(2, timeOfDayDays(14, 30, 1));
+    keep(1, timeOfDayDays(14, 36, 1));
     const std::string before = form->Label15->caption();
     form->tickCount = form->tickThreshold - 1;
     platform.onDoEvents = [this] { form->Timer1_Timer(); };
@@ -308,7 +299,7 @@ TEST_F(HistoryTest, RefreshShiftsTheImagesAndCopiesTheNewest) {
     fs::remove(file("before_4.png"));
     fs::remove(file("before_5.png"));
     double t[7];
-    for (int k = 0; k <= 6; ++k) t[k] = form->historyTimes[k] = timeOfDay(14, 40 - k, 1);
+    for (int k = 0; k <= 6; ++k) t[k] = form->historyTimes[k] = timeOfDayDays(14, 40 - k, 1);
     form->rotatehistory();
     EXPECT_EQ(readFileBytes(file("vesk_image_s.png")), "newest");
     EXPECT_EQ(readFileBytes(file("before_1.png")), "newest");
@@ -354,8 +345,8 @@ TEST_F(HistoryTest, RefreshOffersPlaybackOnlyInTheFullSmallViewOutsideTheSetting
         form->Check1->setValue(c.check1);
         form->Check2->setValue(c.check2);
         for (int k = 1; k <= 6; ++k) form->historyTimes[k] = 0;
-        form->historyTimes[0] = timeOfDay(14, 40, 1);
-        form->historyTimes[1] = c.older ? timeOfDay(14, 37, 1) : 0;
+        form->historyTimes[0] = timeOfDayDays(14, 40, 1);
+        form->historyTimes[1] = c.older ? timeOfDayDays(14, 37, 1) : 0;
         form->Command4->setVisible(c.before);
         form->rotatehistory();
         EXPECT_EQ(form->Command4->visible(), c.after);

@@ -12,8 +12,8 @@ std::vector<TestRegion> testRegions() {
     for (int i = 0; i < 11; ++i) {
         // Disjoint squares along a line of longitude; region 6 is Tokyo's.
         double west = 128.0 + i * 1.0;
-        r.push_back({"r" + std::to_string(i), "地域" + std::to_string(i), 200, 150, 400, 300, west, west + 1.0,
-                     36.5, 35.0});
+        r.push_back({"r" + std::to_string(i), "地域" + std::to_string(i), 200, 150, 400, 300, west,
+                     west + 1.0, 36.5, 35.0});
     }
     r[6] = {"kanto", "関東地方", 200, 150, 400, 300, 139.0, 140.5, 36.5, 35.0};
     return r;
@@ -42,17 +42,28 @@ std::string areaMapText(const std::vector<TestRegion>& regions) {
     return t;
 }
 
-std::string tokyoSettings(int check3) {
-    std::string l1 = "6,\"35.6895\",\"139.6917\",840,615,0,0," + std::to_string(check3) + ",0\r\n";
+std::string settingsText(const SettingsFields& f) {
+    auto n = [](int v) { return std::to_string(v); };
+    std::string l1 = "6,\"" + f.latitude + "\",\"" + f.longitude + "\"," + n(f.left) + "," +
+                     n(f.top) + "," + n(f.check4) + "," + n(f.check6) + "," + n(f.check3) + "," +
+                     n(f.soundLevel) + "\r\n";
     std::string l2;
-    for (int i = 0; i < 11; ++i) l2 += (i == 6 ? std::string("35.6895,139.6917,") : std::string("0,0,"));
+    for (int i = 0; i < 11; ++i)
+        l2 += (i == 6 ? std::string("35.6895,139.6917,") : std::string("0,0,"));
     return l1 + l2 + "\r\n";
+}
+
+std::string tokyoSettings(int check3) {
+    SettingsFields f;
+    f.check3 = check3;
+    return settingsText(f);
 }
 
 namespace {
 std::vector<PngRgb> radarPalette() {
     std::vector<PngRgb> p(16);
-    for (int i = 0; i < 16; ++i) p[i] = PngRgb{static_cast<uint8_t>(i * 16), static_cast<uint8_t>(255 - i * 16), 128};
+    for (int i = 0; i < 16; ++i)
+        p[i] = PngRgb{static_cast<uint8_t>(i * 16), static_cast<uint8_t>(255 - i * 16), 128};
     return p;
 }
 }  // namespace
@@ -62,12 +73,15 @@ void AppFixture::SetUp() {
     writeProgramFiles();
 }
 
-void AppFixture::TearDown() { form.reset(); }
+void AppFixture::TearDown() {
+    form.reset();
+}
 
 void AppFixture::writeProgramFiles() {
     writeFileBytes(file("area_map.ini"), areaMapText(regions));
     writeFileBytes(file("toshi.ini"),
-                   "東京,35.6895,139.6917\r\n横浜,35.4437,139.6380\r\n\"千葉\",35.6074,140.1065\r\n札幌,43.0642,141.3469\r\n");
+                   "東京,35.6895,139.6917\r\n横浜,35.4437,139.6380\r\n\"千葉\",35.6074,140."
+                   "1065\r\n札幌,43.0642,141.3469\r\n");
     for (const auto& r : regions) {
         std::vector<PngRgb> pal = {{200, 220, 240}, {120, 180, 120}, {90, 90, 90}};
         std::vector<uint16_t> det(static_cast<size_t>(r.detailW) * r.detailH);
@@ -79,21 +93,32 @@ void AppFixture::writeProgramFiles() {
     }
 }
 
-void AppFixture::writeSettingsFile(const std::string& bytes) { writeFileBytes(file("vesk.ini"), bytes); }
+void AppFixture::writeSettingsFile(const std::string& bytes) {
+    writeFileBytes(file("vesk.ini"), bytes);
+}
 
 void AppFixture::start() {
     form = std::make_unique<Form1>(platform, folder());
     form->Form_Load();
 }
 
-std::string AppFixture::radarPng(int region, bool detail, const std::function<int(int, int)>& pixel) const {
+void AppFixture::startQuietAt(const std::string& settings) {
+    writeSettingsFile(settings);
+    serveRadar(6, nullptr);
+    start();
+    platform.advanceSeconds(60);
+}
+
+std::string AppFixture::radarPng(int region, bool detail,
+                                 const std::function<int(int, int)>& pixel) const {
     const TestRegion& r = regions[region];
     int w = detail ? r.detailW : r.smallW;
     int h = detail ? r.detailH : r.smallH;
     std::vector<uint16_t> idx(static_cast<size_t>(w) * h, 0);
     if (pixel)
         for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x) idx[static_cast<size_t>(y) * w + x] = static_cast<uint16_t>(pixel(x, y));
+            for (int x = 0; x < w; ++x)
+                idx[static_cast<size_t>(y) * w + x] = static_cast<uint16_t>(pixel(x, y));
     return buildPng(palettePng(w, h, 8, radarPalette(), idx));
 }
 
@@ -114,13 +139,15 @@ void AppFixture::serveRadar(int region, const std::function<int(int, int)>& deta
 int AppFixture::tokyoPx() const {
     const TestRegion& r = regions[6];
     double scale = r.detailW / ((r.eastDeg - r.westDeg) * 3600);
-    return static_cast<int>(std::nearbyint((139.6917 * 3600 - std::round(r.westDeg * 3600)) * scale));
+    return static_cast<int>(
+        std::nearbyint((139.6917 * 3600 - std::round(r.westDeg * 3600)) * scale));
 }
 
 int AppFixture::tokyoPy() const {
     const TestRegion& r = regions[6];
     double scale = r.detailH / ((r.southDeg - r.northDeg) * 3600);
-    return static_cast<int>(std::nearbyint((35.6895 * 3600 - std::round(r.northDeg * 3600)) * scale));
+    return static_cast<int>(
+        std::nearbyint((35.6895 * 3600 - std::round(r.northDeg * 3600)) * scale));
 }
 
 }  // namespace nimbrel

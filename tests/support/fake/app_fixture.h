@@ -29,7 +29,7 @@ std::vector<TestRegion> testRegions();
 std::string areaMapText(const std::vector<TestRegion>& regions);
 
 class AppFixture : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override;
     void TearDown() override;
 
@@ -38,13 +38,17 @@ protected:
     void writeSettingsFile(const std::string& bytes);
     // Creates Form1 and runs its start-up.
     void start();
+    // Writes the settings, starts with a quiet first cycle and moves the
+    // clock past the throttle.
+    void startQuietAt(const std::string& settings);
 
     std::string file(const std::string& name) const { return dir.file(name); }
     std::string folder() const { return dir.folder(); }
 
     // A radar image of the region's detail (or small) size, class 0
     // everywhere except where pixel(x, yFromTop) gives otherwise.
-    std::string radarPng(int region, bool detail, const std::function<int(int x, int y)>& pixel) const;
+    std::string radarPng(int region, bool detail,
+                         const std::function<int(int x, int y)>& pixel) const;
     // Serves the same detail and top image for every address of the region
     // (whatever minute the cycle asks for).
     void serveRadar(int region, const std::function<int(int x, int y)>& detailPixel,
@@ -59,6 +63,15 @@ protected:
     std::vector<TestRegion> regions = testRegions();
 };
 
+// vesk.ini for region 6 with Tokyo remembered; the fields default to Tokyo
+// at window position 840, 615 with the boxes clear and the loud sound.
+struct SettingsFields {
+    std::string latitude = "35.6895";
+    std::string longitude = "139.6917";
+    int left = 840, top = 615;
+    int check4 = 0, check6 = 0, check3 = 0, soundLevel = 0;
+};
+std::string settingsText(const SettingsFields& f);
 // Settings text with region 6 at Tokyo and the given window position.
 std::string tokyoSettings(int check3 = 0);
 
