@@ -1,5 +1,7 @@
 #include "app/controls.h"
 
+#include <cstring>
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QEvent>
@@ -356,6 +358,18 @@ bool Control::loadPicture(const std::string& file) {
     if (!img.load(QString::fromStdString(file), "BMP")) return false;
     static_cast<QLabel*>(widget_)->setPixmap(QPixmap::fromImage(img));
     return true;
+}
+
+void Control::showPicture(const uint8_t* bottomUpBgr, int width, int height, int stride) {
+    if (kind_ != ControlKind::Image || width <= 0 || height <= 0) return;
+    QImage img(width, height, QImage::Format_BGR888);
+    const auto rowBytes = static_cast<size_t>(width) * 3;
+    for (int y = 0; y < height; ++y) {
+        std::memcpy(img.scanLine(y),
+                    bottomUpBgr + static_cast<size_t>(height - 1 - y) * static_cast<size_t>(stride),
+                    rowBytes);
+    }
+    static_cast<QLabel*>(widget_)->setPixmap(QPixmap::fromImage(std::move(img)));
 }
 
 bool Control::hasPicture() const {

@@ -9,6 +9,7 @@
 #include <QWidget>
 #include <functional>
 #include <optional>
+#include <cstdint>
 #include <string>
 
 #include "app/layout.h"
@@ -71,6 +72,9 @@ public:
     // Image: loads a BMP file as the picture. False when it cannot be read;
     // the previous picture then stays.
     bool loadPicture(const std::string& file);
+    // Image: shows 24-bit pixels already in memory, laid out as in a BMP file
+    // (blue, green, red; rows bottom-up, each `stride` bytes).
+    void showPicture(const uint8_t* bottomUpBgr, int width, int height, int stride);
     bool hasPicture() const;
     void refresh();
 

@@ -181,6 +181,9 @@ private:
     void placeMarker(bool base);
     void widenForViews();
     bool fetchPng(const std::string& url, const std::string& file);
+    enum class RadarFetch { Failed, Stored, Converted };
+    RadarFetch fetchRadarPng(const std::string& url, const std::string& file,
+                             const std::string& bmp);
     std::string soundFile(int kind) const;
     std::array<std::array<int32_t, 21>, 4> prevCountsAsCounts() const;
     void applyWindowGeometry();
@@ -200,6 +203,9 @@ private:
     int mousePointer_ = 0;
     bool ended_ = false;
     bool cycleRunning_ = false;
+    // The PNG that "vesk_image_s.bmp" was last converted from by the cycle's
+    // fetch, so drawing it need not convert it again; empty when unknown.
+    std::string smallBitmapFrom_;
     bool applyingGeometry_ = false;
 };
 

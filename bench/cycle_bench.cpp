@@ -107,7 +107,9 @@ class Bench {
         }
         platform.httpFallback = [this](const std::string& url, const std::string& file) {
             const Clock::time_point t0 = Clock::now();
-            const bool stored = downloadToFile(url, file).stored();
+            DownloadOptions options;
+            options.syncToDisk = platform.lastDurability == Durability::Kept;
+            const bool stored = downloadToFile(url, file, options).stored();
             downloadSeconds += secondsSince(t0);
             return stored;
         };

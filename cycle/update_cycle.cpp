@@ -38,13 +38,39 @@ bool Form1::fetchPng(const std::string& url, const std::string& file) {
     // analysed as the newest rain, nor kept as a base map.
     const std::string part = file + ".part";
     std::error_code ec;
-    bool ok = platform_.download(url, part) && checkPng(part).ok();
+    bool ok = platform_.download(url, part, Durability::Kept) && checkPng(part).ok();
     if (ok) {
         std::filesystem::rename(part, file, ec);
         ok = !ec;
     }
     std::filesystem::remove(part, ec);
     return ok;
+}
+
+Form1::RadarFetch Form1::fetchRadarPng(const std::string& url, const std::string& file,
+                                       const std::string& bmp) {
+    // As fetchPng, but a radar image is replaced every minute, so it is not
+    // flushed to disk, and when its bitmap is wanted the conversion is the
+    // check: the download is decoded once. Stored means it decoded but the
+    // bitmap could not be written (or none was asked for).
+    const std::string part = file + ".part";
+    std::error_code ec;
+    RadarFetch result = RadarFetch::Failed;
+    if (platform_.download(url, part, Durability::Replaceable)) {
+        if (bmp.empty()) {
+            if (checkPng(part).ok()) result = RadarFetch::Stored;
+        } else {
+            const PngStatus status = convertPngToBmp(bmp, part).status;
+            if (status == PngStatus::Ok) result = RadarFetch::Converted;
+            if (status == PngStatus::CannotWrite) result = RadarFetch::Stored;
+        }
+    }
+    if (result != RadarFetch::Failed) {
+        std::filesystem::rename(part, file, ec);
+        if (ec) result = RadarFetch::Failed;
+    }
+    std::filesystem::remove(part, ec);
+    return result;
 }
 
 std::string Form1::soundFile(int kind) const {
@@ -81,21 +107,24 @@ void Form1::Command1_Click() {
     const std::string detailPng = programFolder + "vesk_image.png";
     const std::string detailUrl =
         radarImageAddress(serverBase, key, platform_.now(), RadarImage::Detail);
-    bool stored = fetchPng(detailUrl, detailPng);
+    // Each attempt also converts the image into "vesk_image.bmp" for the
+    // scan below; a failed attempt leaves both files as they were.
+    const std::string detailBmp = programFolder + "vesk_image.bmp";
+    RadarFetch detail = fetchRadarPng(detailUrl, detailPng, detailBmp);
     letEventsRun();
-    if (!stored) {
+    if (detail == RadarFetch::Failed) {
         clockNote = kClockNote;
         platform_.sleepMs(8000);
-        stored = fetchPng(detailUrl, detailPng);
+        detail = fetchRadarPng(detailUrl, detailPng, detailBmp);
         letEventsRun();
     }
-    if (!stored) {
+    if (detail == RadarFetch::Failed) {
         platform_.playSound(soundFile(0));
         platform_.sleepMs(15000);
-        stored = fetchPng(detailUrl, detailPng);
+        detail = fetchRadarPng(detailUrl, detailPng, detailBmp);
         letEventsRun();
     }
-    if (!stored) {
+    if (detail == RadarFetch::Failed) {
         commNote += kDetailFailedNote;
         Label15->setCaption(kErrorStamp);
         Label2->setCaption(commErrorStatus(platform_.now()));
@@ -115,14 +144,21 @@ void Form1::Command1_Click() {
     lastRunTime = timeOfDayDays(arrived);
     historyTimes[0] = stampTimeOfDay(stamp);
 
-    // 9. A bitmap that could not be written (a full disk) leaves the
-    // previous image's pixels in place; they must not pass for the newest.
-    const bool converted = imgtobmp(programFolder + "vesk_image.bmp", detailPng);
-    letEventsRun();
+    // 9. The conversion was done with the download. A bitmap that could not
+    // be written (a full disk) leaves the previous image's pixels in place;
+    // they must not pass for the newest.
+    const bool converted = detail == RadarFetch::Converted;
 
-    // 10. The top image: one attempt.
+    // 10. The top image: one attempt. When the small view is to be drawn
+    // from it below, it is converted with the download as well.
     const std::string topUrl = radarImageAddress(serverBase, key, platform_.now(), RadarImage::Top);
-    if (!fetchPng(topUrl, historyFiles[0])) commNote += kTopFailedNote;
+    const bool smallViewDue =
+        Check2->value() == 0 && Option2->value() == 1 && Command4->enabled();
+    smallBitmapFrom_.clear();
+    const RadarFetch top = fetchRadarPng(
+        topUrl, historyFiles[0], smallViewDue ? programFolder + "vesk_image_s.bmp" : std::string());
+    if (top == RadarFetch::Failed) commNote += kTopFailedNote;
+    if (top == RadarFetch::Converted) smallBitmapFrom_ = historyFiles[0];
     letEventsRun();
 
     // 11. A bitmap that cannot be read skips this cycle's analysis; the

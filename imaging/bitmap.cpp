@@ -1,5 +1,7 @@
 #include "imaging/bitmap.h"
 
+#include "app/derived_file.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
@@ -200,26 +202,9 @@ std::array<uint8_t, kBitmapHeaderBytes> compositeHeader(int width, int height) {
 
 BitmapError writeComposite(const std::string& path, const CompositePicture& picture) {
     const auto header = compositeHeader(picture.width, picture.height);
-    const std::string temp = path + ".tmp";
-    bool ok = false;
-    std::FILE* file = std::fopen(temp.c_str(), "wb");
-    const bool created = file != nullptr;
-    if (file) {
-        ok = std::fwrite(header.data(), 1, header.size(), file) == header.size() &&
-             std::fwrite(picture.pixels.data(), 1, picture.pixels.size(), file) ==
-                 picture.pixels.size();
-        ok = std::fclose(file) == 0 && ok;
-    }
-    std::error_code ec;
-    if (ok) {
-        std::filesystem::rename(temp, path, ec);
-        ok = !ec;
-    }
-    if (!ok) {
-        if (created) std::filesystem::remove(temp, ec);
-        return BitmapError::CannotWrite;
-    }
-    return BitmapError::None;
+    const bool ok = replaceDerivedFile(
+        path, {{header.data(), header.size()}, {picture.pixels.data(), picture.pixels.size()}});
+    return ok ? BitmapError::None : BitmapError::CannotWrite;
 }
 
 }  // namespace nimbrel

@@ -138,6 +138,7 @@ CompositeResult composeOverBase(const std::string& radarBmp, const std::string& 
     }
     const BitmapError written = writeComposite(outBmp, out);
     if (written != BitmapError::None) return failed(CompositeError::Output, written);
+    result.picture = &out;
     return result;
 }
 
@@ -203,6 +204,7 @@ CompositeResult composeBase(const std::string& baseBmp, const std::string& outBm
     }
     const BitmapError written = writeComposite(outBmp, out);
     if (written != BitmapError::None) return failed(CompositeError::Output, written);
+    result.picture = &out;
     return result;
 }
 

@@ -45,6 +45,10 @@ struct CompositeResult {
     CompositeError error = CompositeError::None;
     BitmapError bitmapError = BitmapError::None;
     ViewWindow window;  // the window used, valid when ok()
+    // The picture just written, for showing without reading the file back.
+    // It lives in the composites' own buffer: valid until the next composite
+    // made on this thread.
+    const CompositePicture* picture = nullptr;
 
     bool ok() const { return error == CompositeError::None; }
     std::string reasonText() const;

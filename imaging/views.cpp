@@ -34,7 +34,12 @@ void Form1::reportImaging(const CompositeResult& result, Control* picture, const
     // reason is shown as the picture's tooltip.
     if (result.ok()) {
         lastImagingProblem.clear();
-        picture->loadPicture(file);
+        // The file is written for anyone who looks at it; the window shows
+        // the pixels still in memory rather than reading them back.
+        if (const CompositePicture* p = result.picture)
+            picture->showPicture(p->pixels.data(), p->width, p->height, p->stride);
+        else
+            picture->loadPicture(file);
         picture->widget()->setToolTip(QString());
         return;
     }
@@ -52,7 +57,10 @@ void Form1::drawdetail() {
 }
 
 void Form1::drawsmall(const std::string& radarPng, int16_t tintRow) {
-    imgtobmp(programFolder + "vesk_image_s.bmp", radarPng);
+    // The cycle's fetch may have converted this very download already.
+    if (smallBitmapFrom_.empty() || smallBitmapFrom_ != radarPng)
+        imgtobmp(programFolder + "vesk_image_s.bmp", radarPng);
+    smallBitmapFrom_.clear();
     letEventsRun();
     if (tintRow < 0 || tintRow > 5) tintRow = 0;
     Tint tint{tintOffsets[tintRow][0], tintOffsets[tintRow][1], tintOffsets[tintRow][2]};

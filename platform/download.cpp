@@ -244,7 +244,7 @@ DownloadResult downloadToFile(const std::string& url, const std::string& file,
     }
 
     // The data must be on disk before the rename makes it the file of record.
-    if (::fsync(temp.fd) != 0) {
+    if (options.syncToDisk && ::fsync(temp.fd) != 0) {
         result.status = DownloadStatus::WriteFailed;
         result.detail = systemError("fsync", errno);
         return result;

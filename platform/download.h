@@ -43,6 +43,10 @@ struct DownloadOptions {
     std::chrono::seconds lowSpeedTime{10};
     long maxRedirects = 5;
     std::int64_t maxBytes = 32 * 1024 * 1024;
+    // Flush the body to disk before it replaces the target. Off for files
+    // that are replaced often and fetched again when lost: the rename still
+    // keeps a half-written body from ever replacing the previous file.
+    bool syncToDisk = true;
     // Run on the complete temporary file before it replaces the target; false
     // refuses it and the previous file stays.
     std::function<bool(const std::string& path)> validator;

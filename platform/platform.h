@@ -9,6 +9,11 @@
 namespace nimbrel {
 
 enum class MsgButtons { Ok, OkCancel };
+
+// How much a downloaded file is worth keeping through a power cut. Radar
+// images are replaced every minute and fetched again when missing; base maps
+// are fetched once and kept for good.
+enum class Durability { Replaceable, Kept };
 enum class MsgAnswer { Ok, Cancel };
 
 struct ScreenTwips {
@@ -21,8 +26,10 @@ public:
     virtual ~Platform() = default;
 
     // Fetches the address into the local file. True when the whole answer was
-    // stored there; on failure the file is left as it was.
-    virtual bool download(const std::string& url, const std::string& file) = 0;
+    // stored there; on failure the file is left as it was. A Kept file is on
+    // disk before it replaces the previous one.
+    virtual bool download(const std::string& url, const std::string& file,
+                          Durability durability) = 0;
     // Plays a WAV file and returns when it has finished. An empty name, a
     // missing file or no sound device return at once.
     virtual void playSound(const std::string& file) = 0;

@@ -1,5 +1,7 @@
 #include "platform/png_to_bmp.h"
 
+#include "app/derived_file.h"
+
 #include <fcntl.h>
 #include <png.h>
 #include <sys/stat.h>
@@ -265,43 +267,6 @@ PngCheck decodeToBmp(const std::string& pngPath, const PngLimits& limits,
     return result;
 }
 
-bool writeAll(int fd, const unsigned char* data, size_t size) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        data += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
-}
-
-// Writes a temporary file beside path and renames it over path.
-bool replaceFile(const std::string& path, const std::vector<unsigned char>& bytes,
-                 std::string& detail) {
-    std::string temp = path + ".XXXXXX";
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0) {
-        detail = std::strerror(errno);
-        return false;
-    }
-    bool ok = writeAll(fd, bytes.data(), bytes.size());
-    if (!ok) detail = std::strerror(errno);
-    ::fchmod(fd, 0644);
-    if (::close(fd) != 0 && ok) {
-        ok = false;
-        detail = std::strerror(errno);
-    }
-    if (ok && std::rename(temp.c_str(), path.c_str()) != 0) {
-        ok = false;
-        detail = std::strerror(errno);
-    }
-    if (!ok) ::unlink(temp.c_str());
-    return ok;
-}
-
 }  // namespace
 
 const char* pngStatusText(PngStatus status) {
@@ -341,7 +306,7 @@ ConvertResult convertPngToBmp(const std::string& bmpPath, const std::string& png
     try {
         std::vector<unsigned char> bmp;
         ConvertResult result = decodeToBmp(pngPath, limits, bmp);
-        if (result.ok() && !replaceFile(bmpPath, bmp, result.detail)) {
+        if (result.ok() && !replaceDerivedFile(bmpPath, {{bmp.data(), bmp.size()}}, &result.detail)) {
             result.status = PngStatus::CannotWrite;
         }
         return result;

@@ -33,8 +33,11 @@ DateTime localDateTime(std::time_t t) {
     return d;
 }
 
-bool RealPlatform::download(const std::string& url, const std::string& file) {
-    lastDownload_ = downloadToFile(url, file, downloadOptions_);
+bool RealPlatform::download(const std::string& url, const std::string& file,
+                            Durability durability) {
+    DownloadOptions options = downloadOptions_;
+    options.syncToDisk = durability == Durability::Kept;
+    lastDownload_ = downloadToFile(url, file, options);
     return lastDownload_.stored();
 }
 

@@ -28,7 +28,8 @@ class RealPlatform : public Platform {
     const DownloadResult& lastDownload() const { return lastDownload_; }
     const SoundResult& lastSound() const { return lastSound_; }
 
-    bool download(const std::string& url, const std::string& file) override;
+    bool download(const std::string& url, const std::string& file,
+                  Durability durability) override;
     void playSound(const std::string& file) override;
     void openUrl(const std::string& url) override;
     void setTopmost(bool on) override;

@@ -1,11 +1,10 @@
 #include "app/settings_file.h"
 
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 
-#include <csignal>
 #include <filesystem>
 
+#include "support/file_size_limit.h"
 #include "support/temp_dir.h"
 
 using namespace nimbrel;
@@ -260,17 +259,14 @@ TEST(Settings, AWriteCutShortLeavesTheOldFileWhole) {
 
     // A file size limit below the record's length makes the write fail
     // halfway, as a full disk would.
-    struct rlimit saved;
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    struct rlimit small = saved;
-    small.rlim_cur = 20;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
     SettingsRecord changed = exampleRecord();
     changed.region = 2;
-    FileWriteResult r = writeSettings(dir.file("vesk.ini"), changed);
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, oldHandler);
+    FileWriteResult r;
+    {
+        FileSizeLimit limit(20);
+        ASSERT_TRUE(limit.active());
+        r = writeSettings(dir.file("vesk.ini"), changed);
+    }
 
     EXPECT_EQ(r.error, FileWriteError::WriteFailed);
     EXPECT_EQ(readFileBytes(dir.file("vesk.ini")), old);

@@ -134,3 +134,33 @@ TEST_F(StartupTest, ABaseMapThatIsNotAPngIsNotKept) {
     ASSERT_FALSE(platform.messages.empty());
     EXPECT_EQ(platform.messages[0].text.rfind("通信エラーが発生しました", 0), 0u);
 }
+
+// Base maps are kept for good and must reach the disk before they count as
+// fetched; radar images are replaced every minute and need not.
+TEST_F(StartupTest, BaseMapsAreDownloadedToKeepAndRadarImagesToReplace) {
+    writeSettingsFile(tokyoSettings());
+    const std::string detailMap = readFileBytes(file("kanto.png"));
+    const std::string smallMap = readFileBytes(file("kantos.png"));
+    fs::remove(file("kanto.png"));
+    fs::remove(file("kantos.png"));
+    serveRadar(6, nullptr);
+    std::vector<std::pair<std::string, Durability>> asked;
+    platform.httpFallback = [&, radar = platform.httpFallback](const std::string& url,
+                                                               const std::string& f) {
+        asked.emplace_back(url, platform.lastDurability);
+        if (url.find("/map/kanto/2/") != std::string::npos) return writeFileBytes(f, detailMap), true;
+        if (url.find("/map/kanto/1/") != std::string::npos) return writeFileBytes(f, smallMap), true;
+        return radar(url, f);
+    };
+    start();
+    ASSERT_EQ(asked.size(), 4u);
+    for (int i = 0; i < 4; ++i) {
+        const bool baseMap = asked[i].first.find("/map/") != std::string::npos;
+        EXPECT_EQ(baseMap, i < 2) << asked[i].first;
+        EXPECT_EQ(asked[i].second, baseMap ? Durability::Kept : Durability::Replaceable)
+            << asked[i].first;
+    }
+    EXPECT_TRUE(fs::exists(file("kanto.png")));
+    EXPECT_TRUE(fs::exists(file("vesk_image.bmp")));
+    EXPECT_NE(form->Label15->caption(), "error");
+}

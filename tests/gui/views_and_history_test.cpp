@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <QLabel>
 #include <QPixmap>
 #include <cmath>
 #include <filesystem>
@@ -158,6 +159,41 @@ TEST_F(ViewsTest, Check6SetsTheWarningRadii) {
     }
     EXPECT_EQ(form->Label2->caption(), status);
     EXPECT_TRUE(platform.downloadedUrls.empty());
+}
+
+// The picture shown is the one written to "vesk_detail.bmp", pixel for
+// pixel, and each cycle shows its own new radar image.
+TEST_F(ViewsTest, EachCycleShowsThePictureItWrote) {
+    startAt(tokyoSettings());
+    form->Check1->setValue(1);
+    auto shown = [this](Control* c) {
+        return static_cast<QLabel*>(c->widget())->pixmap().toImage().convertToFormat(
+            QImage::Format_RGB32);
+    };
+    auto written = [this] {
+        return QImage(QString::fromStdString(file("vesk_detail.bmp")))
+            .convertToFormat(QImage::Format_RGB32);
+    };
+    // Rain over the top half of the small image only, so a picture upside
+    // down would differ from the file.
+    serveRadar(6, nullptr, [](int, int y) { return y < 300 ? 8 : 0; });
+    form->Option2->setValue(1);
+    platform.advanceSeconds(60);
+    form->Command1->press();
+    const QImage first = shown(form->Image2);
+    ASSERT_FALSE(first.isNull());
+    EXPECT_EQ(first, written());
+
+    serveRadar(6, nullptr, [](int, int) { return 3; });
+    platform.advanceSeconds(60);
+    form->Command1->press();
+    const QImage second = shown(form->Image2);
+    EXPECT_EQ(second, written());
+    EXPECT_NE(second, first);
+
+    serveRadar(6, [](int x, int) { return x < 400 ? 6 : 0; });
+    form->Option3->setValue(1);
+    EXPECT_EQ(shown(form->Image2), written());
 }
 
 class HistoryTest : public AppFixture {

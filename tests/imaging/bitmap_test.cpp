@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "support/bmp_builder.h"
+#include "support/file_size_limit.h"
 #include "support/temp_dir.h"
 
 using namespace nimbrel;
@@ -203,10 +204,22 @@ TEST(WriteComposite, WritesHeaderAndPixelBlockAndKeepsTheOldFileOnFailure) {
     EXPECT_EQ(read.at(2, 0), (BmpColour{0, 0, 9}));
     EXPECT_EQ(bytes[54 + 9], 0);  // row padding
 
-    // A folder in the way of the temporary file makes the write fail.
-    std::filesystem::create_directory(path + ".tmp");
-    EXPECT_EQ(writeComposite(path, CompositePicture(4, 4)), BitmapError::CannotWrite);
+    // A write cut short (as on a full disk) and a folder in the target's
+    // place both fail and leave what was there.
+    {
+        FileSizeLimit limit(100);  // the 4 x 4 picture is 102 bytes
+        ASSERT_TRUE(limit.active());
+        EXPECT_EQ(writeComposite(path, CompositePicture(4, 4)), BitmapError::CannotWrite);
+    }
     EXPECT_EQ(readFileBytes(path), bytes);
+    const std::string folder = dir.file("folder.bmp");
+    std::filesystem::create_directories(folder + "/inside");
+    EXPECT_EQ(writeComposite(folder, picture), BitmapError::CannotWrite);
+    EXPECT_TRUE(std::filesystem::is_directory(folder + "/inside"));
+    // No temporary file is left behind.
+    int entries = 0;
+    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir.folder())) ++entries;
+    EXPECT_EQ(entries, 2);
     EXPECT_EQ(writeComposite(dir.file("no/folder.bmp"), picture), BitmapError::CannotWrite);
 }
 

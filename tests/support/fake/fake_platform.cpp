@@ -5,8 +5,10 @@
 
 namespace nimbrel {
 
-bool FakePlatform::download(const std::string& url, const std::string& file) {
+bool FakePlatform::download(const std::string& url, const std::string& file,
+                            Durability durability) {
     downloadedUrls.push_back(url);
+    lastDurability = durability;
     if (failNextDownloads > 0) {
         --failNextDownloads;
         return false;

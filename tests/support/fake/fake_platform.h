@@ -20,7 +20,8 @@ public:
         MsgButtons buttons;
     };
 
-    bool download(const std::string& url, const std::string& file) override;
+    bool download(const std::string& url, const std::string& file,
+                  Durability durability) override;
     void playSound(const std::string& file) override { sounds.push_back(file); }
     void openUrl(const std::string& url) override { openedUrls.push_back(url); }
     void setTopmost(bool on) override { topmostCalls.push_back(on); }
@@ -41,6 +42,8 @@ public:
     // Failing the next n downloads, whatever the address.
     int failNextDownloads = 0;
     std::vector<std::string> downloadedUrls;
+    // How the last download was asked to be kept.
+    Durability lastDurability = Durability::Kept;
 
     std::vector<std::string> sounds;
     std::vector<std::string> openedUrls;
