@@ -13,6 +13,7 @@
 #include <memory>
 #include <vector>
 
+#include "app/derived_file.h"
 #include "app/region_table.h"
 #include "bench/bench_support.h"
 #include "cycle/classify.h"
@@ -171,23 +172,20 @@ void BM_pngDecodeBare(benchmark::State& state) {
 BENCHMARK(BM_pngDecodeBare)->Unit(benchmark::kMicrosecond);
 
 // The write half of the conversion alone: as many bytes as the converted
-// BMP, to a temporary file renamed over the previous one.
-void BM_writeRenameFloor(benchmark::State& state) {
+// BMP, put in place of the previous one the way the program replaces its
+// bitmaps.
+void BM_writeReplaceFloor(benchmark::State& state) {
     const std::string bytes(static_cast<size_t>(std::filesystem::file_size(files.radarBmp)), '\0');
-    const std::string temp = files.convertedBmp + ".tmp";
     for (auto _ : state) {
-        FILE* out = std::fopen(temp.c_str(), "wb");
-        const bool ok = out && std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
-        if (out) std::fclose(out);
-        if (!ok || std::rename(temp.c_str(), files.convertedBmp.c_str()) != 0) {
+        if (!replaceDerivedFile(files.convertedBmp, {{bytes.data(), bytes.size()}})) {
             state.SkipWithError("cannot write the scratch folder");
             break;
         }
     }
 }
-BENCHMARK(BM_writeRenameFloor)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_writeReplaceFloor)->Unit(benchmark::kMicrosecond);
 
-// The cycle decodes every download once to check it before keeping it.
+// Base maps are decoded once to check them before they are kept.
 void BM_checkPng(benchmark::State& state) {
     for (auto _ : state) {
         PngCheck c = checkPng(files.detailPng);
@@ -348,8 +346,8 @@ void printSummary(const std::map<std::string, double>& m) {
     if (conv > 0 && bare > 0)
         std::printf("%-36s %10.2f x  %14s %s\n", "conversion / bare decode", conv / bare,
                     "<= 1.5 x", conv / bare <= 1.5 ? "met" : "MISSED");
-    const double write = get("BM_writeRenameFloor");
-    line("write + rename of as many bytes", write, "ms", 1e3, 1e9, "");
+    const double write = get("BM_writeReplaceFloor");
+    line("write + replace of as many bytes", write, "ms", 1e3, 1e9, "");
     if (conv > 0 && bare > 0 && write > 0)
         std::printf("%-36s %10.2f x\n", "conversion / (decode + write)", conv / (bare + write));
     line("checkPng (validation decode)", get("BM_checkPng"), "ms", 1e3, 1e9, "");
