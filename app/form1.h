@@ -180,10 +180,12 @@ private:
     void reportImaging(const CompositeResult& result, Control* picture, const std::string& file);
     void placeMarker(bool base);
     void widenForViews();
+    // A base map: kept for good, checked before it replaces the old one.
     bool fetchPng(const std::string& url, const std::string& file);
-    enum class RadarFetch { Failed, Stored, Converted };
-    RadarFetch fetchRadarPng(const std::string& url, const std::string& file,
-                             const std::string& bmp);
+    // Any image, kept as durability says; with bmp it is also converted there.
+    enum class FetchResult { Failed, Stored, Converted };
+    FetchResult fetchImage(const std::string& url, const std::string& file,
+                           Durability durability, const std::string& bmp);
     std::string soundFile(int kind) const;
     std::array<std::array<int32_t, 21>, 4> prevCountsAsCounts() const;
     void applyWindowGeometry();

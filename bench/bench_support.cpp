@@ -12,17 +12,6 @@
 
 namespace nimbrel::bench {
 
-ScratchFolder::ScratchFolder(const std::string& prefix) {
-    std::string pattern = (std::filesystem::temp_directory_path() / (prefix + "-XXXXXX")).string();
-    if (!mkdtemp(pattern.data())) throw std::runtime_error("cannot make a scratch folder");
-    path_ = pattern;
-}
-
-ScratchFolder::~ScratchFolder() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-}
-
 std::string dataFile(const std::string& name) {
     return std::string(NIMBREL_SOURCE_DIR) + "/data/" + name;
 }

@@ -14,22 +14,6 @@
 
 namespace nimbrel::bench {
 
-// A fresh folder under the system's temporary folder, removed on exit.
-class ScratchFolder {
-  public:
-    explicit ScratchFolder(const std::string& prefix = "nimbrel-bench");
-    ~ScratchFolder();
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-
-    // With a trailing separator, as the program folder is held.
-    std::string folder() const { return path_.string() + "/"; }
-    std::string file(const std::string& name) const { return (path_ / name).string(); }
-
-  private:
-    std::filesystem::path path_;
-};
-
 // A file of the project's data folder (area_map.ini, toshi.ini).
 std::string dataFile(const std::string& name);
 

@@ -29,6 +29,8 @@
 #include "service/radar_paths.h"
 #include "service/radar_service.h"
 #include "support/fake/fake_platform.h"
+#include "support/settings_text.h"
+#include "support/temp_dir.h"
 
 using namespace nimbrel;
 using namespace nimbrel::bench;
@@ -97,10 +99,7 @@ class Bench {
             }
         }
         // Region 6 at Tokyo, the log on, loud sounds (recorded, not played).
-        std::string settings = "6,\"35.6895\",\"139.6917\",840,615,0,0,1,0\r\n";
-        for (int i = 0; i < 11; ++i) settings += i == 6 ? "35.6895,139.6917," : "0,0,";
-        settings += "\r\n";
-        if (!writeBytes(dir_.file("vesk.ini"), settings) ||
+        if (!writeBytes(dir_.file("vesk.ini"), tokyoSettings(1)) ||
             !writeBytes(dir_.file("server.ini"), server_->baseUrl() + "\r\n")) {
             error = "cannot write into " + dir_.folder();
             return false;
@@ -150,7 +149,7 @@ class Bench {
     FakePlatform platform;
 
   private:
-    ScratchFolder dir_{"nimbrel-cycle"};
+    TempDir dir_{"nimbrel-cycle"};
     ServiceRegion region_;
     std::unique_ptr<RadarService> service_;
     std::unique_ptr<RadarHttpServer> server_;

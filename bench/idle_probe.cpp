@@ -27,6 +27,8 @@
 #include "bench/bench_support.h"
 #include "service/http_server.h"
 #include "service/radar_service.h"
+#include "support/settings_text.h"
+#include "support/temp_dir.h"
 
 extern char** environ;
 
@@ -164,7 +166,7 @@ int main(int argc, char** argv) {
 
     // The program folder: the executable, the delivered tables, the base
     // maps already fetched, the location at Tokyo, silent, no log.
-    ScratchFolder dir("nimbrel-idle");
+    TempDir dir("nimbrel-idle");
     const ServiceRegion& r = regions[kBenchRegion];
     std::error_code ec;
     const std::string exe = dir.file("nimbrel");
@@ -175,9 +177,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "idle_probe: %s\n", ec.message().c_str());
         return 1;
     }
-    std::string settings = "6,\"35.6895\",\"139.6917\",840,615,0,0,0,2\r\n";
-    for (int i = 0; i < 11; ++i) settings += i == 6 ? "35.6895,139.6917," : "0,0,";
-    settings += "\r\n";
+    SettingsFields fields;
+    fields.soundLevel = 2;
+    const std::string settings = settingsText(fields);
     auto baseDetail = service.baseMapPng(r, ImageKind::Detail);
     auto baseSmall = service.baseMapPng(r, ImageKind::Small);
     if (!baseDetail || !baseSmall || !writeBytes(dir.file(r.key + ".png"), *baseDetail) ||

@@ -23,6 +23,7 @@
 #include "platform/png_to_bmp.h"
 #include "service/base_map.h"
 #include "service/radar_service.h"
+#include "support/temp_dir.h"
 
 using namespace nimbrel;
 using namespace nimbrel::bench;
@@ -30,7 +31,7 @@ using namespace nimbrel::bench;
 namespace {
 
 struct StageFiles {
-    std::unique_ptr<ScratchFolder> dir;
+    std::unique_ptr<TempDir> dir;
     std::string detailPng, smallPng;
     std::string radarBmp, smallBmp, baseBmp, baseSmallBmp;
     std::string outBmp, convertedBmp;
@@ -55,7 +56,7 @@ bool prepare(std::string& error) {
         error = "area_map.ini: " + regionTableErrorText(table);
         return false;
     }
-    files.dir = std::make_unique<ScratchFolder>("nimbrel-stage");
+    files.dir = std::make_unique<TempDir>("nimbrel-stage");
     files.region = regions[kBenchRegion];
     files.minute = rainyMinute();
     ServiceOptions options;

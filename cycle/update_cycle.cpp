@@ -33,41 +33,32 @@ void Form1::Timer1_Timer() {
 }
 
 bool Form1::fetchPng(const std::string& url, const std::string& file) {
-    // The answer goes to a file of its own first and replaces the previous
-    // one only when it decodes: an error page or a cut image must never be
-    // analysed as the newest rain, nor kept as a base map.
-    const std::string part = file + ".part";
-    std::error_code ec;
-    bool ok = platform_.download(url, part, Durability::Kept) && checkPng(part).ok();
-    if (ok) {
-        std::filesystem::rename(part, file, ec);
-        ok = !ec;
-    }
-    std::filesystem::remove(part, ec);
-    return ok;
+    return fetchImage(url, file, Durability::Kept, {}) != FetchResult::Failed;
 }
 
-Form1::RadarFetch Form1::fetchRadarPng(const std::string& url, const std::string& file,
-                                       const std::string& bmp) {
-    // As fetchPng, but a radar image is replaced every minute, so it is not
-    // flushed to disk, and when its bitmap is wanted the conversion is the
-    // check: the download is decoded once. Stored means it decoded but the
-    // bitmap could not be written (or none was asked for).
+Form1::FetchResult Form1::fetchImage(const std::string& url, const std::string& file,
+                                     Durability durability, const std::string& bmp) {
+    // The answer goes to a file of its own first and replaces the previous
+    // one only when it decodes: an error page or a cut image must never be
+    // analysed as the newest rain, nor kept as a base map. When its bitmap is
+    // wanted the conversion is the check, so the download is decoded once.
+    // Stored means it decoded but the bitmap could not be written (or none
+    // was asked for).
     const std::string part = file + ".part";
     std::error_code ec;
-    RadarFetch result = RadarFetch::Failed;
-    if (platform_.download(url, part, Durability::Replaceable)) {
+    FetchResult result = FetchResult::Failed;
+    if (platform_.download(url, part, durability)) {
         if (bmp.empty()) {
-            if (checkPng(part).ok()) result = RadarFetch::Stored;
+            if (checkPng(part).ok()) result = FetchResult::Stored;
         } else {
             const PngStatus status = convertPngToBmp(bmp, part).status;
-            if (status == PngStatus::Ok) result = RadarFetch::Converted;
-            if (status == PngStatus::CannotWrite) result = RadarFetch::Stored;
+            if (status == PngStatus::Ok) result = FetchResult::Converted;
+            if (status == PngStatus::CannotWrite) result = FetchResult::Stored;
         }
     }
-    if (result != RadarFetch::Failed) {
+    if (result != FetchResult::Failed) {
         std::filesystem::rename(part, file, ec);
-        if (ec) result = RadarFetch::Failed;
+        if (ec) result = FetchResult::Failed;
     }
     std::filesystem::remove(part, ec);
     return result;
@@ -110,21 +101,21 @@ void Form1::Command1_Click() {
     // Each attempt also converts the image into "vesk_image.bmp" for the
     // scan below; a failed attempt leaves both files as they were.
     const std::string detailBmp = programFolder + "vesk_image.bmp";
-    RadarFetch detail = fetchRadarPng(detailUrl, detailPng, detailBmp);
+    FetchResult detail = fetchImage(detailUrl, detailPng, Durability::Replaceable, detailBmp);
     letEventsRun();
-    if (detail == RadarFetch::Failed) {
+    if (detail == FetchResult::Failed) {
         clockNote = kClockNote;
         platform_.sleepMs(8000);
-        detail = fetchRadarPng(detailUrl, detailPng, detailBmp);
+        detail = fetchImage(detailUrl, detailPng, Durability::Replaceable, detailBmp);
         letEventsRun();
     }
-    if (detail == RadarFetch::Failed) {
+    if (detail == FetchResult::Failed) {
         platform_.playSound(soundFile(0));
         platform_.sleepMs(15000);
-        detail = fetchRadarPng(detailUrl, detailPng, detailBmp);
+        detail = fetchImage(detailUrl, detailPng, Durability::Replaceable, detailBmp);
         letEventsRun();
     }
-    if (detail == RadarFetch::Failed) {
+    if (detail == FetchResult::Failed) {
         commNote += kDetailFailedNote;
         Label15->setCaption(kErrorStamp);
         Label2->setCaption(commErrorStatus(platform_.now()));
@@ -147,7 +138,7 @@ void Form1::Command1_Click() {
     // 9. The conversion was done with the download. A bitmap that could not
     // be written (a full disk) leaves the previous image's pixels in place;
     // they must not pass for the newest.
-    const bool converted = detail == RadarFetch::Converted;
+    const bool converted = detail == FetchResult::Converted;
 
     // 10. The top image: one attempt. When the small view is to be drawn
     // from it below, it is converted with the download as well.
@@ -155,10 +146,11 @@ void Form1::Command1_Click() {
     const bool smallViewDue =
         Check2->value() == 0 && Option2->value() == 1 && Command4->enabled();
     smallBitmapFrom_.clear();
-    const RadarFetch top = fetchRadarPng(
-        topUrl, historyFiles[0], smallViewDue ? programFolder + "vesk_image_s.bmp" : std::string());
-    if (top == RadarFetch::Failed) commNote += kTopFailedNote;
-    if (top == RadarFetch::Converted) smallBitmapFrom_ = historyFiles[0];
+    const FetchResult top =
+        fetchImage(topUrl, historyFiles[0], Durability::Replaceable,
+                   smallViewDue ? programFolder + "vesk_image_s.bmp" : std::string());
+    if (top == FetchResult::Failed) commNote += kTopFailedNote;
+    if (top == FetchResult::Converted) smallBitmapFrom_ = historyFiles[0];
     letEventsRun();
 
     // 11. A bitmap that cannot be read skips this cycle's analysis; the

@@ -8,27 +8,13 @@
 
 #include "fuzz_support.h"
 #include "imaging/bitmap.h"
+#include "png_builder.h"
 #include "platform/png_to_bmp.h"
 
 using namespace nimbrel;
 using namespace nimbrel::fuzz;
 
 namespace {
-
-uint32_t crc32(const uint8_t* bytes, size_t size) {
-    static const auto table = [] {
-        std::vector<uint32_t> t(256);
-        for (uint32_t n = 0; n < 256; ++n) {
-            uint32_t c = n;
-            for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-            t[n] = c;
-        }
-        return t;
-    }();
-    uint32_t c = 0xFFFFFFFFu;
-    for (size_t i = 0; i < size; ++i) c = table[(c ^ bytes[i]) & 0xFF] ^ (c >> 8);
-    return c ^ 0xFFFFFFFFu;
-}
 
 uint32_t be32(const uint8_t* at) {
     return (uint32_t{at[0]} << 24) | (uint32_t{at[1]} << 16) | (uint32_t{at[2]} << 8) | at[3];
@@ -43,7 +29,8 @@ void fixChunkCrcs(std::vector<uint8_t>& png) {
     while (pos + 12 <= png.size()) {
         const uint32_t length = be32(&png[pos]);
         if (length > png.size() - pos - 12) break;
-        const uint32_t crc = crc32(&png[pos + 4], 4 + size_t{length});
+        const uint32_t crc = pngCrc32(
+            std::string(reinterpret_cast<const char*>(&png[pos + 4]), 4 + size_t{length}));
         uint8_t* out = &png[pos + 8 + length];
         out[0] = static_cast<uint8_t>(crc >> 24);
         out[1] = static_cast<uint8_t>(crc >> 16);

@@ -1,11 +1,11 @@
 #include "imaging/bitmap.h"
 
-#include "app/derived_file.h"
-
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+
+#include "app/derived_file.h"
 
 namespace nimbrel {
 

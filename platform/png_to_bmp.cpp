@@ -1,11 +1,6 @@
 #include "platform/png_to_bmp.h"
 
-#include "app/derived_file.h"
-
-#include <fcntl.h>
 #include <png.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -14,6 +9,8 @@
 #include <cstring>
 #include <new>
 #include <vector>
+
+#include "app/derived_file.h"
 
 namespace nimbrel {
 

@@ -11,8 +11,8 @@
 #include "service/http_server.h"
 #include "service/radar_paths.h"
 #include "service/radar_service.h"
-#include "service/service_regions.h"
 #include "support/fake/app_fixture.h"
+#include "support/fake/delivered_service.h"
 
 using namespace nimbrel;
 namespace fs = std::filesystem;
@@ -20,13 +20,9 @@ namespace fs = std::filesystem;
 class EndToEndTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        for (const char* f : {"area_map.ini", "toshi.ini"})
-            fs::copy_file(std::string(NIMBREL_SOURCE_DIR) + "/data/" + f, dir.file(f));
-        ServiceRegionsResult regions = loadServiceRegions(dir.file("area_map.ini"));
-        ASSERT_EQ(regions.error, ServiceRegionsError::None);
-        ServiceOptions options;
-        options.noDelay = true;  // the program's clock is the fake one
-        service = std::make_unique<RadarService>(regions.regions, options);
+        copyDeliveredTables(dir);
+        service = deliveredRadarService();
+        ASSERT_TRUE(service);
         server = std::make_unique<RadarHttpServer>(*service);
         ServerStart started = server->start(0);
         ASSERT_GT(started.port, 0) << started.error;

@@ -25,8 +25,8 @@
 #include "service/http_server.h"
 #include "service/radar_paths.h"
 #include "service/radar_service.h"
-#include "service/service_regions.h"
 #include "support/fake/app_fixture.h"
+#include "support/fake/delivered_service.h"
 
 using namespace nimbrel;
 namespace fs = std::filesystem;
@@ -192,13 +192,10 @@ class FaultInjection : public ::testing::Test {
     // One service for the whole suite: its cache keeps base maps and recent
     // images rendered, so answers come well within the short time-outs.
     static void SetUpTestSuite() {
-        ServiceRegionsResult regions =
-            loadServiceRegions(std::string(NIMBREL_SOURCE_DIR) + "/data/area_map.ini");
-        ASSERT_EQ(regions.error, ServiceRegionsError::None);
         ServiceOptions options;
-        options.noDelay = true;  // the program's clock is the fake one
         options.cachedImages = 64;
-        service_ = new RadarService(regions.regions, options);
+        service_ = deliveredRadarService(options).release();
+        ASSERT_TRUE(service_);
         const ServiceRegion& kanto = *service_->findRegion("kanto");
         service_->baseMapPng(kanto, ImageKind::Detail);
         service_->baseMapPng(kanto, ImageKind::Small);
@@ -212,8 +209,7 @@ class FaultInjection : public ::testing::Test {
         ASSERT_TRUE(service_);
         service_->setFault({});
         service_->clearRequestLog();
-        for (const char* f : {"area_map.ini", "toshi.ini"})
-            fs::copy_file(std::string(NIMBREL_SOURCE_DIR) + "/data/" + f, dir.file(f));
+        copyDeliveredTables(dir);
         ASSERT_TRUE(startServer(0));
         writeFileBytes(dir.file("server.ini"), server->baseUrl() + "\r\n");
         writeFileBytes(dir.file("vesk.ini"), tokyoSettings(1));

@@ -28,8 +28,8 @@ extern "C" size_t __sanitizer_get_current_allocated_bytes();
 #include "cycle/radar_time.h"
 #include "service/radar_paths.h"
 #include "service/radar_service.h"
-#include "service/service_regions.h"
 #include "support/fake/app_fixture.h"
+#include "support/fake/delivered_service.h"
 
 using namespace nimbrel;
 namespace fs = std::filesystem;
@@ -97,13 +97,9 @@ size_t countCrLf(const std::string& text) {
 class Soak : public ::testing::Test {
   protected:
     void SetUp() override {
-        for (const char* f : {"area_map.ini", "toshi.ini"})
-            fs::copy_file(std::string(NIMBREL_SOURCE_DIR) + "/data/" + f, dir.file(f));
-        ServiceRegionsResult regions = loadServiceRegions(dir.file("area_map.ini"));
-        ASSERT_EQ(regions.error, ServiceRegionsError::None);
-        ServiceOptions options;
-        options.noDelay = true;
-        service = std::make_unique<RadarService>(regions.regions, options);
+        copyDeliveredTables(dir);
+        service = deliveredRadarService();
+        ASSERT_TRUE(service);
         writeFileBytes(dir.file("vesk.ini"), tokyoSettings(1));
         platform.clock = {2024, 1, 31, 23, 0, 50};
 

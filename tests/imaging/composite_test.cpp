@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "support/bmp_builder.h"
+#include "support/located_view.h"
 #include "support/temp_dir.h"
 
 using namespace nimbrel;
@@ -13,15 +14,6 @@ using namespace nimbrel;
 namespace {
 
 const Bgr kGrey{200, 200, 200};
-
-ViewParams locatedAt(double px, double py) {
-    ViewParams v;
-    v.west = -px;
-    v.north = py;
-    v.scaleX = 1;
-    v.scaleY = -1;
-    return v;
-}
 
 // A base map whose colour-table index at (x, t) is (x + 3t) % 16, entry i
 // being a distinct colour, and a radar image of classes (7x + t) % 12, so

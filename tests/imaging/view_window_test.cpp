@@ -2,22 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include "support/located_view.h"
+
 using namespace nimbrel;
-
-namespace {
-
-// A view that puts the location at exactly (px, py) pixels: west and north
-// are chosen so that px and py come out without rounding error.
-ViewParams locatedAt(double px, double py) {
-    ViewParams v;
-    v.west = -px;
-    v.north = py;
-    v.scaleX = 1;
-    v.scaleY = -1;
-    return v;
-}
-
-}  // namespace
 
 TEST(ViewWindow, CentresOnTheLocationAndStaysInsideTheImage) {
     struct Case {

@@ -5,8 +5,8 @@
 #include <sstream>
 #include <stdexcept>
 
-TempDir::TempDir() {
-    std::string tmpl = (std::filesystem::temp_directory_path() / "nimbrel-test-XXXXXX").string();
+TempDir::TempDir(const std::string& prefix) {
+    std::string tmpl = (std::filesystem::temp_directory_path() / (prefix + "-XXXXXX")).string();
     if (!mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
     path_ = tmpl;
 }

@@ -6,7 +6,7 @@
 // object goes out of scope.
 class TempDir {
 public:
-    TempDir();
+    explicit TempDir(const std::string& prefix = "nimbrel-test");
     ~TempDir();
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;

@@ -42,22 +42,6 @@ std::string areaMapText(const std::vector<TestRegion>& regions) {
     return t;
 }
 
-std::string settingsText(const SettingsFields& f) {
-    auto n = [](int v) { return std::to_string(v); };
-    std::string l1 = "6,\"" + f.latitude + "\",\"" + f.longitude + "\"," + n(f.left) + "," +
-                     n(f.top) + "," + n(f.check4) + "," + n(f.check6) + "," + n(f.check3) + "," +
-                     n(f.soundLevel) + "\r\n";
-    std::string l2;
-    for (int i = 0; i < 11; ++i)
-        l2 += (i == 6 ? std::string("35.6895,139.6917,") : std::string("0,0,"));
-    return l1 + l2 + "\r\n";
-}
-
-std::string tokyoSettings(int check3) {
-    SettingsFields f;
-    f.check3 = check3;
-    return settingsText(f);
-}
 
 namespace {
 std::vector<PngRgb> radarPalette() {
@@ -134,6 +118,22 @@ void AppFixture::serveRadar(int region, const std::function<int(int, int)>& deta
         writeFileBytes(f, isDetail ? detail : top);
         return true;
     };
+}
+
+void expectFullViewFrame(Form1& form) {
+    EXPECT_EQ(form.Width(), 12980);
+    EXPECT_EQ(form.Height(), 10149);
+    EXPECT_EQ(form.Command2->left(), 1900);
+    EXPECT_EQ(form.Command2->height(), 570);
+    EXPECT_EQ(form.Command2->width(), 975);
+    EXPECT_EQ(form.Check1->top(), 1320);
+    EXPECT_EQ(form.Check1->left(), 390);
+    EXPECT_EQ(form.Check1->width(), 1260);
+    EXPECT_EQ(form.Check1->caption(), "拡大表示");
+    EXPECT_EQ(form.Label2->top(), 120);
+    EXPECT_EQ(form.Label2->left(), 10);
+    EXPECT_EQ(form.Label2->width(), 2910);
+    EXPECT_EQ(form.Label2->height(), 885);
 }
 
 int AppFixture::tokyoPx() const {

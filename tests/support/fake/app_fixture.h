@@ -12,6 +12,7 @@
 
 #include "app/form1.h"
 #include "support/fake/fake_platform.h"
+#include "support/settings_text.h"
 #include "support/temp_dir.h"
 
 namespace nimbrel {
@@ -27,6 +28,10 @@ struct TestRegion {
 std::vector<TestRegion> testRegions();
 // area_map.ini text for the given regions.
 std::string areaMapText(const std::vector<TestRegion>& regions);
+
+// The full view's size and the places of Command2 (but its top), Check1 and
+// Label2, in twips.
+void expectFullViewFrame(Form1& form);
 
 class AppFixture : public ::testing::Test {
   protected:
@@ -62,17 +67,5 @@ class AppFixture : public ::testing::Test {
     std::unique_ptr<Form1> form;
     std::vector<TestRegion> regions = testRegions();
 };
-
-// vesk.ini for region 6 with Tokyo remembered; the fields default to Tokyo
-// at window position 840, 615 with the boxes clear and the loud sound.
-struct SettingsFields {
-    std::string latitude = "35.6895";
-    std::string longitude = "139.6917";
-    int left = 840, top = 615;
-    int check4 = 0, check6 = 0, check3 = 0, soundLevel = 0;
-};
-std::string settingsText(const SettingsFields& f);
-// Settings text with region 6 at Tokyo and the given window position.
-std::string tokyoSettings(int check3 = 0);
 
 }  // namespace nimbrel
