@@ -11,6 +11,7 @@ packages=(
   fonts-ipafont-gothic fonts-liberation
   xvfb clang libclang-rt-14-dev
   imagemagick hyperfine jq
+  libopencv-video-dev qt6-translations-l10n dbus clang-format
 )
 
 missing=()
