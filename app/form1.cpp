@@ -3,12 +3,14 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCoreApplication>
+#include <QCloseEvent>
 #include <QMoveEvent>
 #include <cmath>
 
 #include "app/log_file.h"
 #include "app/splash.h"
 #include "app/text_util.h"
+#include "platform/busy_wait.h"
 
 namespace nimbrel {
 
@@ -82,26 +84,30 @@ Form1::Form1(Platform& platform, std::string folder, QWidget* parent)
     setStyleSheet("QCheckBox { spacing: 2px; } QRadioButton { spacing: 2px; }"
                   "QCheckBox::indicator, QRadioButton::indicator { width: 11px; height: 11px; }");
 
-    Command1->onClick = [this] { Command1_Click(); };
-    Command2->onClick = [this] { Command2_Click(); };
-    Command3->onClick = [this] { Command3_Click(); };
-    Command4->onClick = [this] { Command4_Click(); };
-    Command5->onClick = [this] { Command5_Click(); };
-    Command6->onClick = [this] { Command6_Click(); };
-    Command7->onClick = [this] { Command7_Click(); };
-    Command8->onClick = [this] { Command8_Click(); };
-    Check1->onClick = [this] { Check1_Click(); };
-    Check2->onClick = [this] { Check2_Click(); };
-    Check5->onClick = [this] { Check5_Click(); };
-    Check6->onClick = [this] { Check6_Click(); };
-    Option1->onClick = [this] { Option1_Click(); };
-    Option2->onClick = [this] { Option2_Click(); };
-    Option3->onClick = [this] { Option3_Click(); };
-    Label14->onClick = [this] { Label14_Click(); };
-    Label19->onClick = [this] { Label19_Click(); };
-    Label15->onChange = [this] { Label15_Change(); };
+    Command1->onClick = [this] { runHandler([this] { Command1_Click(); }); };
+    Command2->onClick = [this] { runHandler([this] { Command2_Click(); }); };
+    Command3->onClick = [this] { runHandler([this] { Command3_Click(); }); };
+    Command4->onClick = [this] { runHandler([this] { Command4_Click(); }); };
+    Command5->onClick = [this] { runHandler([this] { Command5_Click(); }); };
+    Command6->onClick = [this] { runHandler([this] { Command6_Click(); }); };
+    Command7->onClick = [this] { runHandler([this] { Command7_Click(); }); };
+    Command8->onClick = [this] { runHandler([this] { Command8_Click(); }); };
+    Check1->onClick = [this] { runHandler([this] { Check1_Click(); }); };
+    Check2->onClick = [this] { runHandler([this] { Check2_Click(); }); };
+    Check5->onClick = [this] { runHandler([this] { Check5_Click(); }); };
+    Check6->onClick = [this] { runHandler([this] { Check6_Click(); }); };
+    Option1->onClick = [this] { runHandler([this] { Option1_Click(); }); };
+    Option2->onClick = [this] { runHandler([this] { Option2_Click(); }); };
+    Option3->onClick = [this] { runHandler([this] { Option3_Click(); }); };
+    Label14->onClick = [this] { runHandler([this] { Label14_Click(); }); };
+    Label19->onClick = [this] { runHandler([this] { Label19_Click(); }); };
+    Label15->onChange = [this] { runHandler([this] { Label15_Change(); }); };
 
-    connect(&Timer1, &QTimer::timeout, this, [this] { Timer1_Timer(); });
+    connect(&Timer1, &QTimer::timeout, this, [this] { runHandler([this] { Timer1_Timer(); }); });
+    // While a download or a pause holds the program, only the exit runs and
+    // the ticks that fall due are missed.
+    Command2->widget()->setProperty(kPassWhileBusy, true);
+    Timer1.setProperty(kHoldWhileBusy, true);
 
     caption_ = d.caption;
     setWindowTitle(QString::fromStdString(caption_));
@@ -186,15 +192,54 @@ void Form1::setMousePointer(int pointer) {
         unsetCursor();
 }
 
+namespace {
+
+// Thrown at a point where events ran and the program ended meanwhile; it
+// unwinds the handler that let them run up to runHandler.
+struct ProgramEnded {};
+
+}  // namespace
+
 void Form1::endProgram() {
     ended_ = true;
     Timer1.stop();
+    platform_.endWaits();
     if (splash_) splash_->closeSplash();
     hide();
     QCoreApplication::exit(0);
 }
 
-void Form1::letEventsRun() { platform_.doEvents(); }
+void Form1::closeEvent(QCloseEvent* event) {
+    if (!ended_) endProgram();
+    QWidget::closeEvent(event);
+}
+
+void Form1::runHandler(const std::function<void()>& handler) {
+    if (ended_) return;
+    ++handlerDepth_;
+    try {
+        handler();
+    } catch (const ProgramEnded&) {
+        // A handler pressed by another one hands the stop on to the outermost.
+        if (--handlerDepth_ > 0) throw;
+        return;
+    }
+    --handlerDepth_;
+}
+
+void Form1::stopIfEnded() const {
+    if (ended_) throw ProgramEnded{};
+}
+
+void Form1::letEventsRun() {
+    platform_.doEvents();
+    stopIfEnded();
+}
+
+void Form1::wait(int ms) {
+    platform_.sleepMs(ms);
+    stopIfEnded();
+}
 
 void Form1::appendLog(const std::string& line) {
     // A record for the user only: a log that cannot be written is skipped.

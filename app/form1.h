@@ -5,6 +5,7 @@
 #include <QTimer>
 #include <QWidget>
 #include <array>
+#include <functional>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -93,8 +94,12 @@ public:
     int mousePointer() const { return mousePointer_; }
 
     // True once the program has ended (second instance, missing region
-    // table, exit button).
+    // table, exit button, window closed).
     bool ended() const { return ended_; }
+    // Runs a handler from outside the program (a click, a tick, main). When
+    // the program ends while the handler lets events run, the handler stops
+    // there: nothing of it happens after the exit.
+    void runHandler(const std::function<void()>& handler);
 
     // --- handlers and procedures -----------------------------------------
     void Form_Load();
@@ -165,6 +170,9 @@ public:
 
 protected:
     void moveEvent(QMoveEvent* event) override;
+    // Closing the window other than by the exit button ends the program at
+    // once and writes nothing.
+    void closeEvent(QCloseEvent* event) override;
 
     // Bounds of the current region in arc-seconds.
     double west() const { return regions.regionLonRange[currentRegion][0]; }
@@ -191,7 +199,11 @@ private:
     void applyWindowGeometry();
     void rightAnchorTo(double newWidth);
     void endProgram();
+    // The points where the window's events may run; each stops the running
+    // handler when the program ended meanwhile.
     void letEventsRun();
+    void wait(int ms);
+    void stopIfEnded() const;
     void appendLog(const std::string& line);
     void prependHistoryLine(const std::string& line);
 
@@ -204,6 +216,7 @@ private:
     std::string caption_;
     int mousePointer_ = 0;
     bool ended_ = false;
+    int handlerDepth_ = 0;
     bool cycleRunning_ = false;
     // The PNG that "vesk_image_s.bmp" was last converted from by the cycle's
     // fetch, so drawing it need not convert it again; empty when unknown.

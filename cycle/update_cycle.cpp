@@ -45,9 +45,14 @@ Form1::FetchResult Form1::fetchImage(const std::string& url, const std::string& 
     // Stored means it decoded but the bitmap could not be written (or none
     // was asked for).
     const std::string part = file + ".part";
-    std::error_code ec;
     FetchResult result = FetchResult::Failed;
-    if (platform_.download(url, part, durability)) {
+    const bool downloaded = platform_.download(url, part, durability);
+    std::error_code ec;
+    if (ended_) {
+        std::filesystem::remove(part, ec);
+        stopIfEnded();
+    }
+    if (downloaded) {
         if (bmp.empty()) {
             if (checkPng(part).ok()) result = FetchResult::Stored;
         } else {
@@ -105,13 +110,13 @@ void Form1::Command1_Click() {
     letEventsRun();
     if (detail == FetchResult::Failed) {
         clockNote = kClockNote;
-        platform_.sleepMs(8000);
+        wait(8000);
         detail = fetchImage(detailUrl, detailPng, Durability::Replaceable, detailBmp);
         letEventsRun();
     }
     if (detail == FetchResult::Failed) {
         platform_.playSound(soundFile(0));
-        platform_.sleepMs(15000);
+        wait(15000);
         detail = fetchImage(detailUrl, detailPng, Durability::Replaceable, detailBmp);
         letEventsRun();
     }

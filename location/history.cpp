@@ -64,7 +64,7 @@ void Form1::Command4_Click() {
         first = false;
         Label15->refresh();
         Label16->refresh();
-        platform_.sleepMs(s.pauseMs);
+        wait(s.pauseMs);
     }
     for (Control* c : {Command4, Check1, Check2, Option1, Option3}) c->setEnabled(true);
     Command1->setVisible(true);

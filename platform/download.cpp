@@ -163,9 +163,19 @@ const char* downloadStatusName(DownloadStatus status) {
             return "rename failed";
         case DownloadStatus::TransferFailed:
             return "transfer failed";
+        case DownloadStatus::Cancelled:
+            return "cancelled";
     }
     return "unknown";
 }
+
+namespace {
+
+int checkCancel(void* flag, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    return static_cast<const std::atomic<bool>*>(flag)->load() ? 1 : 0;
+}
+
+}  // namespace
 
 DownloadResult downloadToFile(const std::string& url, const std::string& file,
                               const DownloadOptions& options) {
@@ -223,9 +233,19 @@ DownloadResult downloadToFile(const std::string& url, const std::string& file,
     curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, writeBody);
     curl_easy_setopt(h, CURLOPT_WRITEDATA, &sink);
     curl_easy_setopt(h, CURLOPT_ERRORBUFFER, errorText);
+    if (options.cancel) {
+        curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
+        curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, checkCancel);
+        curl_easy_setopt(h, CURLOPT_XFERINFODATA, const_cast<std::atomic<bool>*>(options.cancel));
+    }
 
     const CURLcode code = curl_easy_perform(h);
     curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &result.httpStatus);
+    if (code == CURLE_ABORTED_BY_CALLBACK && options.cancel && options.cancel->load()) {
+        result.status = DownloadStatus::Cancelled;
+        result.detail = "cancelled";
+        return result;
+    }
     if (code != CURLE_OK) {
         result.status = statusFromCurl(code, sink);
         if (result.status == DownloadStatus::WriteFailed && sink.writeErrno != 0) {

@@ -2,6 +2,7 @@
 // Fetching one address into one local file over HTTP(S). The previous file is
 // only ever replaced by a complete, accepted answer: the body goes to a
 // temporary file beside the target and is renamed into place at the end.
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -24,6 +25,7 @@ enum class DownloadStatus {
     Rejected,        // the validator refused the complete file
     RenameFailed,    // the complete file could not replace the target
     TransferFailed,  // any other network failure
+    Cancelled,       // the cancel flag was raised during the transfer
 };
 
 struct DownloadResult {
@@ -47,6 +49,8 @@ struct DownloadOptions {
     // that are replaced often and fetched again when lost: the rename still
     // keeps a half-written body from ever replacing the previous file.
     bool syncToDisk = true;
+    // Raised by another thread to give the transfer up at once.
+    const std::atomic<bool>* cancel = nullptr;
     // Run on the complete temporary file before it replaces the target; false
     // refuses it and the previous file stays.
     std::function<bool(const std::string& path)> validator;

@@ -27,7 +27,7 @@ public:
 
     // Fetches the address into the local file. True when the whole answer was
     // stored there; on failure the file is left as it was. A Kept file is on
-    // disk before it replaces the previous one.
+    // disk before it replaces the previous one. Waits as sleepMs does.
     virtual bool download(const std::string& url, const std::string& file,
                           Durability durability) = 0;
     // Plays a WAV file and returns when it has finished. An empty name, a
@@ -37,7 +37,9 @@ public:
     virtual void openUrl(const std::string& url) = 0;
     // Keeps the main window above all others, or stops doing so.
     virtual void setTopmost(bool on) = 0;
-    // Blocks the window's thread; no events are processed meanwhile.
+    // Waits on the window's thread. The window keeps repainting, but no
+    // handler runs meanwhile except the exit: clicks are held back until the
+    // next doEvents and timer ticks are dropped.
     virtual void sleepMs(int ms) = 0;
     virtual DateTime now() = 0;
     // A modal message box; title is the window title of the box.
@@ -49,6 +51,9 @@ public:
     // True when another instance already runs from this program folder. The
     // first caller takes a lock that is released when its process ends.
     virtual bool anotherInstanceRunning(const std::string& programFolder) = 0;
+    // The program has ended: a wait or download under way returns at once
+    // (the download fails), and later ones do nothing.
+    virtual void endWaits() = 0;
 };
 
 }  // namespace nimbrel

@@ -1,6 +1,13 @@
 #include "platform/real_platform.h"
 
 #include <QCoreApplication>
+#include <QEventLoop>
+#include <QPointer>
+#include <QTimer>
+#include <future>
+#include <memory>
+#include <utility>
+#include <vector>
 #include <QDesktopServices>
 #include <QGuiApplication>
 #include <QMessageBox>
@@ -11,11 +18,58 @@
 #include <ctime>
 #include <thread>
 
+#include "platform/busy_wait.h"
+
 namespace nimbrel {
 
 namespace {
 
 constexpr double twipsPerPixel = 15.0;
+
+bool isUserInput(QEvent::Type type) {
+    switch (type) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::Wheel:
+        case QEvent::ContextMenu:
+        case QEvent::ShortcutOverride:
+        case QEvent::TouchBegin:
+        case QEvent::TouchUpdate:
+        case QEvent::TouchEnd:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// Holds the user's clicks and keys back while the program waits and hands
+// them on afterwards, in order, as a busy thread's message queue would.
+class HoldInput : public QObject {
+  public:
+    HoldInput() { QCoreApplication::instance()->installEventFilter(this); }
+    ~HoldInput() override {
+        QCoreApplication::instance()->removeEventFilter(this);
+        for (auto& [receiver, event] : held_)
+            if (receiver) QCoreApplication::postEvent(receiver, event.release());
+    }
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Timer) return watched->property(kHoldWhileBusy).toBool();
+        // Input reaches the window first and is then sent on to the widget
+        // under the mouse or with the focus; it is held at the widget.
+        if (!isUserInput(event->type()) || !watched->isWidgetType()) return false;
+        if (watched->property(kPassWhileBusy).toBool()) return false;
+        held_.emplace_back(watched, std::unique_ptr<QEvent>(event->clone()));
+        return true;
+    }
+
+  private:
+    std::vector<std::pair<QPointer<QObject>, std::unique_ptr<QEvent>>> held_;
+};
 
 }  // namespace
 
@@ -35,9 +89,20 @@ DateTime localDateTime(std::time_t t) {
 
 bool RealPlatform::download(const std::string& url, const std::string& file,
                             Durability durability) {
+    if (ended_) {
+        lastDownload_ = {DownloadStatus::Cancelled, 0, "the program has ended"};
+        return false;
+    }
     DownloadOptions options = downloadOptions_;
     options.syncToDisk = durability == Durability::Kept;
-    lastDownload_ = downloadToFile(url, file, options);
+    options.cancel = &ended_;
+    // The transfer runs beside the window's thread, which keeps painting.
+    auto transfer = std::async(std::launch::async,
+                               [&] { return downloadToFile(url, file, options); });
+    waitResponsive([&] {
+        return transfer.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
+    });
+    lastDownload_ = transfer.get();
     return lastDownload_.stored();
 }
 
@@ -69,8 +134,30 @@ void RealPlatform::setTopmost(bool on) {
 }
 
 void RealPlatform::sleepMs(int ms) {
-    if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+    if (ms <= 0 || ended_) return;
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    waitResponsive([&] { return std::chrono::steady_clock::now() >= until; });
 }
+
+void RealPlatform::waitResponsive(const std::function<bool()>& done) {
+    constexpr auto kPoll = std::chrono::milliseconds(10);
+    if (!QCoreApplication::instance()) {
+        while (!done() && !ended_) std::this_thread::sleep_for(kPoll);
+        return;
+    }
+    HoldInput hold;
+    QEventLoop loop;
+    QTimer poll;
+    poll.setInterval(kPoll);
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (done() || ended_) loop.quit();
+    });
+    if (done() || ended_) return;
+    poll.start();
+    loop.exec();
+}
+
+void RealPlatform::endWaits() { ended_ = true; }
 
 DateTime RealPlatform::now() {
     return localDateTime(std::time(nullptr));

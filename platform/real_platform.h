@@ -1,6 +1,7 @@
 #pragma once
 // The seam over the real machine: libcurl, ALSA, the desktop and Qt's window
 // system. Used by main; tests of the program use a fake instead.
+#include <atomic>
 #include <ctime>
 #include <functional>
 #include <string>
@@ -40,13 +41,19 @@ class RealPlatform : public Platform {
     void doEvents() override;
     ScreenTwips screenSizeTwips() override;
     bool anotherInstanceRunning(const std::string& programFolder) override;
+    void endWaits() override;
 
   private:
+    // Runs the window's events, user input held back, until done() is true
+    // or the program has ended.
+    void waitResponsive(const std::function<bool()>& done);
+
     QWidget* mainWindow_ = nullptr;
     DownloadOptions downloadOptions_;
     DownloadResult lastDownload_;
     SoundResult lastSound_;
     InstanceLock instanceLock_;
+    std::atomic<bool> ended_{false};
 };
 
 // The local clock's reading as a DateTime.

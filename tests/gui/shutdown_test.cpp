@@ -5,6 +5,7 @@
 #include <QMouseEvent>
 #include <QPixmap>
 #include <filesystem>
+#include <map>
 
 #include "app/settings_file.h"
 #include "support/fake/app_fixture.h"
@@ -148,5 +149,135 @@ TEST_F(ShutdownTest, Label16RepeatsLabel15) {
     for (const char* t : {"9:05", "error", "", "14:45"}) {
         form->Label15->setCaption(t);
         EXPECT_EQ(form->Label16->caption(), t);
+    }
+}
+
+// The exit pressed while a handler lets events run or waits: the exit's
+// steps run, and nothing of the interrupted handler happens after them.
+class ExitMidHandlerTest : public AppFixture {
+  protected:
+    struct Trail {
+        size_t downloads = 0, sleeps = 0, sounds = 0;
+        std::map<std::string, std::string> files;
+        std::string label2, label15, text4, caption;
+        bool operator==(const Trail&) const = default;
+    };
+    Trail trail() {
+        Trail t{platform.downloadedUrls.size(), platform.sleeps.size(), platform.sounds.size()};
+        for (const auto& e : fs::directory_iterator(folder()))
+            t.files[e.path().filename().string()] = readFileBytes(e.path().string());
+        t.label2 = form->Label2->caption();
+        t.label15 = form->Label15->caption();
+        t.text4 = form->Text4->text();
+        t.caption = form->caption();
+        return t;
+    }
+    // A rainy or quiet image for Tokyo's region, the LOG box ticked.
+    void serveTokyo(bool rain) {
+        const int px = tokyoPx() - 1, py = tokyoPy();
+        serveRadar(6, [=](int x, int y) {
+            const int d2 = (x - px) * (x - px) + (y - py) * (y - py);
+            return rain && d2 < 400 ? 6 : 0;
+        });
+    }
+    void startWithLog() {
+        writeSettingsFile(tokyoSettings(1));
+        serveTokyo(false);
+        start();
+        platform.advanceSeconds(60);
+    }
+    // Presses the exit at the n-th point where events run or the program
+    // waits; false when act has fewer points than n.
+    bool exitAt(int n, const std::function<void()>& act) {
+        int seen = 0;
+        bool pressed = false;
+        Trail atExit;
+        auto hook = [&] {
+            if (++seen != n || pressed) return;
+            pressed = true;
+            form->Command2->press();
+            atExit = trail();
+        };
+        platform.onDoEvents = hook;
+        platform.onSleep = hook;
+        form->runHandler(act);
+        platform.onDoEvents = nullptr;
+        platform.onSleep = nullptr;
+        if (!pressed) return false;
+        EXPECT_TRUE(form->ended());
+        EXPECT_GE(platform.endWaitsCalls, 1);
+        const std::string log = atExit.files["2405.log"];
+        EXPECT_NE(log.rfind("  終了\r\n"), std::string::npos);
+        EXPECT_EQ(log.size() - log.rfind("  終了\r\n"), std::string("  終了\r\n").size());
+        const Trail after = trail();
+        EXPECT_EQ(after.downloads, atExit.downloads);
+        EXPECT_EQ(after.sleeps, atExit.sleeps);
+        EXPECT_EQ(after.sounds, atExit.sounds);
+        EXPECT_EQ(after.label2, atExit.label2);
+        EXPECT_EQ(after.label15, atExit.label15);
+        EXPECT_EQ(after.text4, atExit.text4);
+        EXPECT_EQ(after.caption, atExit.caption);
+        for (const auto& [name, bytes] : after.files)
+            EXPECT_TRUE(atExit.files.count(name) && atExit.files[name] == bytes) << name;
+        EXPECT_EQ(after.files.size(), atExit.files.size());
+        return true;
+    }
+};
+
+TEST_F(ExitMidHandlerTest, NothingFollowsTheExitWhereverItInterrupts) {
+    struct Case {
+        const char* name;
+        std::function<void()> arrange;
+        std::function<void()> act;
+    };
+    const std::vector<Case> cases = {
+        {"a cycle that finds rain",
+         [&] {
+             startWithLog();
+             serveTokyo(true);
+         },
+         [&] { form->Command1_Click(); }},
+        {"a cycle whose images fail",
+         [&] {
+             startWithLog();
+             platform.failNextDownloads = 10;
+         },
+         [&] { form->Command1_Click(); }},
+        {"the start-up with its first cycle",
+         [&] {
+             writeSettingsFile(tokyoSettings(1));
+             serveTokyo(true);
+             form = std::make_unique<Form1>(platform, folder());
+         },
+         [&] { form->Form_Load(); }},
+        {"a region change",
+         [&] {
+             startWithLog();
+             form->Combo1->setText(" 7:地域7");
+         },
+         [&] { form->Command6_Click(); }},
+        {"the history playback",
+         [&] {
+             startWithLog();
+             form->Check1->setValue(1);
+             const std::string newest = readFileBytes(file("vesk_image_s.png"));
+             for (int k = 1; k <= 3; ++k) {
+                 writeFileBytes(file("before_" + std::to_string(k) + ".png"), newest);
+                 form->historyTimes[k] = timeOfDayDays(14, 38 - k, 1);
+             }
+         },
+         [&] { form->Command4_Click(); }},
+    };
+    for (const Case& c : cases) {
+        int points = 0;
+        for (int n = 1;; ++n) {
+            SCOPED_TRACE(std::string(c.name) + ", point " + std::to_string(n));
+            TearDown();
+            platform = FakePlatform{};
+            c.arrange();
+            if (!exitAt(n, c.act)) break;
+            points = n;
+        }
+        EXPECT_GE(points, 2) << c.name;
     }
 }

@@ -26,6 +26,7 @@ bool FakePlatform::download(const std::string& url, const std::string& file,
 void FakePlatform::sleepMs(int ms) {
     sleeps.push_back(ms);
     if (advanceClockOnSleep) advanceSeconds(ms / 1000);
+    if (onSleep) onSleep();
 }
 
 MsgAnswer FakePlatform::messageBox(const std::string& text, const std::string& title, MsgButtons buttons) {

@@ -31,6 +31,9 @@ public:
     void doEvents() override;
     ScreenTwips screenSizeTwips() override { return screen; }
     bool anotherInstanceRunning(const std::string&) override { return otherInstance; }
+    // Recorded only: what the program asks of the platform after it has
+    // ended stays visible to the tests.
+    void endWaits() override { ++endWaitsCalls; }
 
     // Advances the clock by whole seconds (across midnight and month ends).
     void advanceSeconds(long seconds);
@@ -56,7 +59,11 @@ public:
     ScreenTwips screen{1920 * 15.0, 1080 * 15.0};
     bool otherInstance = false;
     int doEventsCalls = 0;
+    int endWaitsCalls = 0;
     std::function<void()> onDoEvents;
+    // Runs after a pause is recorded: the real platform lets the exit
+    // through while it waits.
+    std::function<void()> onSleep;
 };
 
 }  // namespace nimbrel

@@ -1,0 +1,12 @@
+#pragma once
+// While the program waits for a download or a pause, the window keeps
+// repainting and answering the window system, but the program's handlers
+// must not run. The window marks its objects with these Qt properties.
+namespace nimbrel {
+
+// A widget whose clicks and keys are delivered even during a wait: the exit.
+inline constexpr char kPassWhileBusy[] = "nimbrelPassWhileBusy";
+// A timer whose ticks are dropped during a wait, as a busy thread misses them.
+inline constexpr char kHoldWhileBusy[] = "nimbrelHoldWhileBusy";
+
+}  // namespace nimbrel
