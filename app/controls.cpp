@@ -289,7 +289,6 @@ void Control::press() {
 void Control::setVisible(bool on) {
     visible_ = on;
     widget_->setVisible(on);
-    if (on && kind_ == ControlKind::Shape) widget_->raise();
 }
 
 void Control::setEnabled(bool on) {

@@ -74,12 +74,13 @@ Form1::Form1(Platform& platform, std::string folder, QWidget* parent)
     static_cast<QAbstractButton*>(Option2->widget())->setChecked(true);
     Option2->widget()->blockSignals(false);
     // Labels and pictures are drawn on the window's background, beneath the
-    // buttons, boxes and lists; pictures lie lowest and the marker over them.
+    // buttons, boxes and lists; pictures lie lowest and the marker just over
+    // them, beneath the text picture that the standard view lays on top.
     for (const auto& cd : d.controls)
         if (cd.kind == ControlKind::Label) control(cd.name)->widget()->lower();
     Image1->widget()->lower();
     Image2->widget()->lower();
-    Shape1->widget()->raise();
+    Shape1->widget()->stackUnder(Text1->widget());
     // Check marks as small as the design's boxes leave room for captions.
     setStyleSheet("QCheckBox { spacing: 2px; } QRadioButton { spacing: 2px; }"
                   "QCheckBox::indicator, QRadioButton::indicator { width: 11px; height: 11px; }");

@@ -11,6 +11,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("nimbrel");
     nimbrel::installFontSubstitutions();
+    nimbrel::installJapaneseQtTexts();
 
     // The program folder is the folder of the executable.
     std::string folder = QDir(QCoreApplication::applicationDirPath()).absolutePath().toStdString();
@@ -19,7 +20,7 @@ int main(int argc, char** argv) {
     nimbrel::RealPlatform platform;
     nimbrel::Form1 form(platform, folder);
     platform.setMainWindow(&form);
-    form.Form_Load();
+    form.runHandler([&] { form.Form_Load(); });
     if (form.ended()) return 0;
     form.show();
     return app.exec();

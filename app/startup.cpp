@@ -213,6 +213,9 @@ void Form1::Form_Load() {
         cityTable[n + 1][1] = cities.cities[n].latitude;
         cityTable[n + 1][2] = cities.cities[n].longitude;
     }
+    // Rows left from the previous region would hand its cities on.
+    for (int row = listedCities + 1; row <= 100; ++row)
+        for (std::string& field : cityTable[row]) field.clear();
     for (const std::string& item : cities.combo2Items) Combo2->addItem(item);
     Combo2->setText(kCityListCaption);
     // 30.

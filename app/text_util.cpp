@@ -105,4 +105,34 @@ std::string joinCrLf(const std::vector<std::string>& lines) {
 
 long long roundHalfEven(double value) { return static_cast<long long>(std::nearbyint(value)); }
 
+std::string halfWidthFigures(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size();) {
+        const auto b = [&](size_t k) { return static_cast<unsigned char>(text[i + k]); };
+        if (i + 2 < text.size() && b(0) == 0xEF && (b(1) == 0xBC || b(1) == 0xBD)) {
+            // U+FF01..U+FF5E sit 0xFEE0 above their ASCII forms.
+            const unsigned code = 0xFF00 + ((b(1) & 0x03) << 6) + (b(2) & 0x3F);
+            const char ascii = static_cast<char>(code - 0xFEE0);
+            if ((ascii >= '0' && ascii <= '9') || ascii == '.' || ascii == '-' || ascii == '+') {
+                out += ascii;
+                i += 3;
+                continue;
+            }
+        }
+        if (text.substr(i, 3) == "\u2212") {  // minus sign
+            out += '-';
+            i += 3;
+            continue;
+        }
+        if (text.substr(i, 3) == "\u3000") {  // ideographic space
+            out += ' ';
+            i += 3;
+            continue;
+        }
+        out += text[i++];
+    }
+    return out;
+}
+
 }  // namespace nimbrel

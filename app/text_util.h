@@ -15,6 +15,9 @@ double leadingNumber(std::string_view text);
 
 // Number of characters (code points) of a UTF-8 text.
 size_t charCount(std::string_view text);
+// Full-width digits, full stop, signs and blank as an input method types
+// them, in their ASCII forms; everything else unchanged.
+std::string halfWidthFigures(std::string_view text);
 // The first n characters of a UTF-8 text (all of it when shorter).
 std::string charLeft(std::string_view text, size_t n);
 // The characters from position start (0-based), at most n of them.

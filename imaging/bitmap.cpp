@@ -97,6 +97,37 @@ const char* bitmapErrorText(BitmapError error) {
     return "unknown";
 }
 
+const char* bitmapErrorShown(BitmapError error) {
+    switch (error) {
+        case BitmapError::None:
+            return "正常";
+        case BitmapError::Missing:
+            return "ファイルがありません";
+        case BitmapError::Unreadable:
+            return "ファイルを読めません";
+        case BitmapError::Empty:
+            return "ファイルが空です";
+        case BitmapError::HeaderTooShort:
+        case BitmapError::NotBitmap:
+            return "ビットマップではありません";
+        case BitmapError::NotEightBit:
+            return "8ビットのビットマップではありません";
+        case BitmapError::Compressed:
+            return "圧縮されたビットマップです";
+        case BitmapError::BadSize:
+            return "幅か高さが使えない値です";
+        case BitmapError::TooLarge:
+            return "ビットマップが大きすぎます";
+        case BitmapError::BadPixelOffset:
+            return "画素の位置が壊れています";
+        case BitmapError::Truncated:
+            return "ファイルが途中で切れています";
+        case BitmapError::CannotWrite:
+            return "書き込めません";
+    }
+    return "不明な理由";
+}
+
 SourceBitmap readSourceHeader(const std::string& path, const BitmapLimits& limits) {
     SourceBitmap out;
     std::error_code ec;

@@ -47,6 +47,8 @@ enum class BitmapError {
 };
 
 const char* bitmapErrorText(BitmapError error);
+// The same in Japanese, for the user.
+const char* bitmapErrorShown(BitmapError error);
 
 struct BitmapLimits {
     int maxWidth = 8192;

@@ -168,6 +168,22 @@ std::string CompositeResult::reasonText() const {
     return "unknown";
 }
 
+std::string CompositeResult::shownReason() const {
+    switch (error) {
+        case CompositeError::None:
+            return "正常";
+        case CompositeError::RadarImage:
+            return std::string("レーダー画像: ") + bitmapErrorShown(bitmapError);
+        case CompositeError::BaseMap:
+            return std::string("地図: ") + bitmapErrorShown(bitmapError);
+        case CompositeError::SizeMismatch:
+            return "レーダー画像と地図の大きさが違います";
+        case CompositeError::Output:
+            return std::string("表示画像: ") + bitmapErrorShown(bitmapError);
+    }
+    return "不明な理由";
+}
+
 CompositeResult composeDetail(const std::string& radarBmp, const std::string& baseBmp,
                               const std::string& outBmp, const ViewParams& view) {
     return composeOverBase(radarBmp, baseBmp, outBmp, view, kDetailViewLimits, kDetailRules, {});

@@ -52,6 +52,8 @@ struct CompositeResult {
 
     bool ok() const { return error == CompositeError::None; }
     std::string reasonText() const;
+    // The same reason in Japanese, for the user.
+    std::string shownReason() const;
 };
 
 // The detail view: window of at most 658 x 648 around the location.

@@ -44,7 +44,8 @@ void Form1::reportImaging(const CompositeResult& result, Control* picture, const
         return;
     }
     lastImagingProblem = result.reasonText();
-    picture->widget()->setToolTip(QString::fromStdString("地図を表示できません: " + lastImagingProblem));
+    picture->widget()->setToolTip(
+        QString::fromStdString("地図を表示できません: " + result.shownReason()));
 }
 
 void Form1::drawdetail() {

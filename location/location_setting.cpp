@@ -131,6 +131,12 @@ void Form1::Check2_Click() {
 }
 
 void Form1::Command3_Click() {
+    // The one place where input is normalised: figures typed full-width by
+    // an input method are taken, and kept, in their plain forms.
+    for (Control* box : {Text2, Text3}) {
+        const std::string plain = halfWidthFigures(box->text());
+        if (plain != box->text()) box->setText(plain);
+    }
     double lat = leadingNumber(Text2->text());
     double lon = leadingNumber(Text3->text());
     if (!strictlyInside(lat, lon, west(), east(), north(), south())) {
@@ -153,11 +159,11 @@ void Form1::Command3_Click() {
 
 void Form1::Command7_Click() {
     double n = leadingNumber(Combo2->text());
-    // Only whole row numbers of listed cities name a city; anything else
-    // (the heading, a typed text) does nothing.
+    // Only whole row numbers of the table name a row; anything else (the
+    // heading, a typed text) does nothing. A row without a city copies two
+    // empty texts, which OK then rejects.
     if (n < 1 || n > 100 || n != static_cast<double>(static_cast<int>(n))) return;
-    int row = static_cast<int>(n);
-    if (row > listedCities) return;
+    const int row = static_cast<int>(n);
     Text2->setText(cityTable[row][1]);
     Text3->setText(cityTable[row][2]);
     Command3_Click();

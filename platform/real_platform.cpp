@@ -10,6 +10,8 @@
 #include <vector>
 #include <QDesktopServices>
 #include <QGuiApplication>
+#include <QLibraryInfo>
+#include <QTranslator>
 #include <QMessageBox>
 #include <QScreen>
 #include <QUrl>
@@ -72,6 +74,20 @@ class HoldInput : public QObject {
 };
 
 }  // namespace
+
+bool installJapaneseQtTexts() {
+    static QTranslator* translator = nullptr;
+    if (translator) return true;
+    auto* t = new QTranslator(QCoreApplication::instance());
+    if (!t->load(QLocale(QLocale::Japanese, QLocale::Japan), QStringLiteral("qtbase"),
+                 QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete t;
+        return false;
+    }
+    QCoreApplication::installTranslator(t);
+    translator = t;
+    return true;
+}
 
 DateTime localDateTime(std::time_t t) {
     std::tm tm{};

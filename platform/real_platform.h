@@ -56,6 +56,10 @@ class RealPlatform : public Platform {
     std::atomic<bool> ended_{false};
 };
 
+// Loads Qt's own Japanese texts, so that standard buttons read as on a
+// Japanese desktop ("キャンセル"). False when they are not installed.
+bool installJapaneseQtTexts();
+
 // The local clock's reading as a DateTime.
 DateTime localDateTime(std::time_t t);
 

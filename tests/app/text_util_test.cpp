@@ -16,6 +16,18 @@ TEST(LeadingNumber, ReadsTheNumberAtTheStartOfAText) {
     for (const auto& c : cases) EXPECT_DOUBLE_EQ(leadingNumber(c.text), c.value) << c.text;
 }
 
+TEST(HalfWidthFigures, FullWidthDigitsStopsSignsAndBlanksBecomeAscii) {
+    struct Case {
+        const char* typed;
+        const char* plain;
+    } cases[] = {
+        {"３５．６８９５", "35.6895"}, {"－３５．５", "-35.5"}, {"−1", "-1"},  {"＋２", "+2"},
+        {"　１３９", " 139"},         {"北緯３５", "北緯35"},  {"35.5", "35.5"}, {"", ""},
+        {"３５。５", "35。5"},  // the ideographic full stop is not a decimal point
+    };
+    for (const auto& c : cases) EXPECT_EQ(halfWidthFigures(c.typed), c.plain) << c.typed;
+}
+
 TEST(CharCounting, CountsCharactersNotBytes) {
     EXPECT_EQ(charCount("関東地方"), 4u);
     EXPECT_EQ(charLeft("関東地方", 2), "関東");

@@ -133,6 +133,15 @@ TEST_F(LocationSettingTest, ATextThatReadsTheSameNumberStillCountsAsAChange) {
     form->Command3->press();
     EXPECT_EQ(form->Label3->caption(), "35.68951234");
     EXPECT_EQ(form->Label8->caption(), summary + "\r\n35.60  139.7\r\n35.689512  139.69171");
+
+    // Full-width figures from an input method are read, kept and shown in
+    // their plain forms.
+    type("３５．６８", "　１３９．７６");
+    form->Command3->press();
+    EXPECT_TRUE(platform.messages.empty());
+    EXPECT_EQ(form->Text2->text(), "35.68");
+    EXPECT_EQ(form->Label3->caption(), "35.68");
+    EXPECT_EQ(form->Label4->caption(), " 139.76");
 }
 
 TEST_F(LocationSettingTest, OkWithTheTextsOfRecordDoesNothing) {
@@ -177,16 +186,16 @@ TEST_F(LocationSettingTest, CancelWithoutAnEntryLocationIsRejected) {
     EXPECT_EQ(form->locationAccepted, 0);
 }
 
-TEST_F(LocationSettingTest, CityTransferTakesOnlyAListedCity) {
+TEST_F(LocationSettingTest, CityTransferTakesAListedCityAndRejectsAnEmptyRow) {
     struct Case {
         const char* combo;
-        const char* lat;  // Label3 afterwards; nullptr: nothing happened
+        const char* lat;  // Label3 afterwards; nullptr: nothing happened; "": an empty row
         const char* lon;
     } cases[] = {
         {"都市名 選択", nullptr, nullptr},  // the heading entry
         {"", nullptr, nullptr},
-        {" 4:札幌", nullptr, nullptr},  // beyond the three listed cities
-        {"100", nullptr, nullptr},
+        {" 4:札幌", "", ""},  // beyond the three listed cities
+        {"100", "", ""},
         {"101", nullptr, nullptr},
         {"99999999999999999999", nullptr, nullptr},
         {" 2.5", nullptr, nullptr},
@@ -205,12 +214,21 @@ TEST_F(LocationSettingTest, CityTransferTakesOnlyAListedCity) {
         type("keep", "keep");
         form->Combo2->setText(c.combo);
         form->Command7->press();
-        EXPECT_TRUE(platform.messages.empty());
         if (!c.lat) {
+            EXPECT_TRUE(platform.messages.empty());
             EXPECT_EQ(form->Text2->text(), "keep");
             EXPECT_EQ(form->Label3->caption(), "35.6895");
             EXPECT_EQ(form->locationAccepted, 0);
+        } else if (!*c.lat) {
+            // An empty row copies two empty texts, which OK then rejects.
+            ASSERT_EQ(platform.messages.size(), 1u);
+            EXPECT_EQ(platform.messages[0].text, "範囲外です");
+            EXPECT_EQ(form->Text2->text(), "");
+            EXPECT_EQ(form->Text3->text(), "");
+            EXPECT_EQ(form->Label3->caption(), "35.6895");
+            EXPECT_EQ(form->locationAccepted, 0);
         } else {
+            EXPECT_TRUE(platform.messages.empty());
             EXPECT_EQ(form->Text2->text(), c.lat);
             EXPECT_EQ(form->Text3->text(), c.lon);
             EXPECT_EQ(form->Label3->caption(), c.lat);

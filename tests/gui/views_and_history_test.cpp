@@ -87,6 +87,18 @@ TEST_F(ViewsTest, FullViewLayoutFollowsTheSelectedView) {
             EXPECT_FALSE(form->control(hidden)->visible()) << hidden;
     }
     EXPECT_TRUE(platform.downloadedUrls.empty());  // neither view starts a cycle
+
+    // The marker keeps its visibility when the standard view is chosen, but
+    // it belongs to the map pictures: it lies beneath the text picture.
+    form->Option2->setValue(1);
+    form->Check1->setValue(1);
+    form->Shape1->setVisible(true);
+    form->Option1->setValue(1);
+    ASSERT_TRUE(form->Text1->visible());
+    const QObjectList& stack = form->children();  // lowest first
+    EXPECT_LT(stack.indexOf(form->Image1->widget()), stack.indexOf(form->Shape1->widget()));
+    EXPECT_LT(stack.indexOf(form->Image2->widget()), stack.indexOf(form->Shape1->widget()));
+    EXPECT_LT(stack.indexOf(form->Shape1->widget()), stack.indexOf(form->Text1->widget()));
 }
 
 TEST_F(ViewsTest, FullViewEndsTheLocationSettingMode) {

@@ -232,17 +232,20 @@ TEST(Composites, BadInputsGiveAReasonAndLeaveThePreviousPicture) {
         const char* base;
         CompositeError error;
         BitmapError bitmapError;
+        const char* shown;  // the reason the user reads
     } cases[] = {
         {"no radar image", "none.bmp", "base.bmp", CompositeError::RadarImage,
-         BitmapError::Missing},
+         BitmapError::Missing, "レーダー画像: ファイルがありません"},
         {"empty radar image", "empty.bmp", "base.bmp", CompositeError::RadarImage,
-         BitmapError::Empty},
-        {"no base map", "radar.bmp", "none.bmp", CompositeError::BaseMap, BitmapError::Missing},
-        {"cut base map", "radar.bmp", "cut.bmp", CompositeError::BaseMap, BitmapError::Truncated},
+         BitmapError::Empty, "レーダー画像: ファイルが空です"},
+        {"no base map", "radar.bmp", "none.bmp", CompositeError::BaseMap, BitmapError::Missing,
+         "地図: ファイルがありません"},
+        {"cut base map", "radar.bmp", "cut.bmp", CompositeError::BaseMap, BitmapError::Truncated,
+         "地図: ファイルが途中で切れています"},
         {"wider base map", "radar.bmp", "wider.bmp", CompositeError::SizeMismatch,
-         BitmapError::None},
+         BitmapError::None, "レーダー画像と地図の大きさが違います"},
         {"taller base map", "radar.bmp", "taller.bmp", CompositeError::SizeMismatch,
-         BitmapError::None},
+         BitmapError::None, "レーダー画像と地図の大きさが違います"},
     };
     const std::string out = dir.file("vesk_detail.bmp");
     const std::string previous = "the previous picture";
@@ -253,6 +256,7 @@ TEST(Composites, BadInputsGiveAReasonAndLeaveThePreviousPicture) {
         EXPECT_EQ(detail.error, c.error) << c.name;
         EXPECT_EQ(detail.bitmapError, c.bitmapError) << c.name;
         EXPECT_FALSE(detail.reasonText().empty());
+        EXPECT_EQ(detail.shownReason(), c.shown);
         const CompositeResult small =
             composeSmall(dir.file(c.radar), dir.file(c.base), out, locatedAt(5, 5), Tint{});
         EXPECT_EQ(small.error, c.error) << c.name;

@@ -186,25 +186,35 @@ TEST_F(DownloadTest, FailuresKeepThePreviousFileAndLeaveNoTemporaryFile) {
     }
 }
 
-TEST_F(DownloadTest, AStalledServerIsGivenUpWithinTheConfiguredLimit) {
+TEST_F(DownloadTest, AStalledServerIsGivenUpWithinTheConfiguredLimitOrOnCancel) {
     struct Case {
         const char* name;
         std::chrono::milliseconds total;
         std::chrono::seconds lowSpeedTime;
+        bool cancel;  // raised 300 ms into the transfer
+        DownloadStatus status;
     };
     const std::vector<Case> cases = {
-        {"overall time-out", 1500ms, 0s},
-        {"low-speed limit", 20s, 1s},
+        {"overall time-out", 1500ms, 0s, false, DownloadStatus::TimedOut},
+        {"low-speed limit", 20s, 1s, false, DownloadStatus::TimedOut},
+        {"cancelled", 20s, 0s, true, DownloadStatus::Cancelled},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         DownloadOptions o = shortOptions();
         o.totalTimeout = c.total;
         o.lowSpeedTime = c.lowSpeedTime;
+        std::atomic<bool> cancel{false};
+        if (c.cancel) o.cancel = &cancel;
+        std::thread raise([&] {
+            std::this_thread::sleep_for(300ms);
+            cancel = true;
+        });
         const auto start = std::chrono::steady_clock::now();
         const DownloadResult r = downloadToFile(server_.url("/stall"), target_, o);
         const auto took = std::chrono::steady_clock::now() - start;
-        EXPECT_EQ(r.status, DownloadStatus::TimedOut) << r.detail;
+        raise.join();
+        EXPECT_EQ(r.status, c.status) << r.detail;
         EXPECT_LT(took, 4s);
         EXPECT_EQ(shown(readFileBytes(target_)), kOld);
         EXPECT_EQ(folderEntries(dir_.path()), std::vector<std::string>{"vesk_image.png"});

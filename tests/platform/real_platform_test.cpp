@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QScreen>
 #include <QTimer>
@@ -15,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/busy_wait.h"
 #include "support/temp_dir.h"
 
 namespace nimbrel {
@@ -90,25 +92,35 @@ TEST(RealPlatformTest, MessageBoxShowsTextTitleAndAnswers) {
         std::string shownTitle;
         int buttonCount;
         MsgAnswer answer;
+        std::string buttonTexts;  // as a Japanese desktop shows them
     };
     const std::vector<Case> cases = {
-        {"", MsgButtons::Ok, QMessageBox::Ok, "nimbrel", 1, MsgAnswer::Ok},
-        {"地域変更", MsgButtons::OkCancel, QMessageBox::Ok, "地域変更", 2, MsgAnswer::Ok},
-        {"地域変更", MsgButtons::OkCancel, QMessageBox::Cancel, "地域変更", 2, MsgAnswer::Cancel},
-        {"", MsgButtons::OkCancel, QMessageBox::NoButton, "nimbrel", 2, MsgAnswer::Cancel},
+        {"", MsgButtons::Ok, QMessageBox::Ok, "nimbrel", 1, MsgAnswer::Ok, "OK"},
+        {"地域変更", MsgButtons::OkCancel, QMessageBox::Ok, "地域変更", 2, MsgAnswer::Ok,
+         "OK キャンセル"},
+        {"地域変更", MsgButtons::OkCancel, QMessageBox::Cancel, "地域変更", 2, MsgAnswer::Cancel,
+         "OK キャンセル"},
+        {"", MsgButtons::OkCancel, QMessageBox::NoButton, "nimbrel", 2, MsgAnswer::Cancel,
+         "OK キャンセル"},
     };
+    ASSERT_TRUE(installJapaneseQtTexts()) << "Qt's Japanese translations are not installed";
     for (const auto& c : cases) {
         SCOPED_TRACE(c.shownTitle + " " + std::to_string(c.press));
         RealPlatform platform;
         std::string shownTitle;
         std::string shownText;
         int buttonCount = 0;
+        std::string buttonTexts;
         QTimer::singleShot(0, [&] {
             auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
             if (!box) return;
             shownTitle = box->windowTitle().toStdString();
             shownText = box->text().toStdString();
             buttonCount = static_cast<int>(box->buttons().size());
+            for (auto b : {QMessageBox::Ok, QMessageBox::Cancel})
+                if (box->button(b))
+                    buttonTexts += (buttonTexts.empty() ? "" : " ") +
+                                   box->button(b)->text().remove('&').toStdString();
             if (c.press == QMessageBox::NoButton) {
                 box->reject();
             } else {
@@ -121,6 +133,7 @@ TEST(RealPlatformTest, MessageBoxShowsTextTitleAndAnswers) {
         EXPECT_EQ(shownTitle, c.shownTitle);
         EXPECT_EQ(shownText, "緯度、経度を確認してください");
         EXPECT_EQ(buttonCount, c.buttonCount);
+        EXPECT_EQ(buttonTexts, c.buttonTexts);
     }
 }
 
@@ -170,12 +183,53 @@ TEST(RealPlatformTest, AnotherInstanceIsSeenButNotOurselves) {
     EXPECT_FALSE(nowhere.anotherInstanceRunning(other.file("plain")));
 }
 
-TEST(RealPlatformTest, SleepBlocksForTheGivenTime) {
+TEST(RealPlatformTest, WaitsKeepTheWindowAliveHoldInputBackAndEndWithTheProgram) {
+    app();
     RealPlatform platform;
-    const auto start = std::chrono::steady_clock::now();
-    platform.sleepMs(120);
+    QWidget window;
+    QPushButton exitButton(&window), other(&window);
+    exitButton.setProperty(kPassWhileBusy, true);
+    window.show();
+    int exitClicks = 0, otherClicks = 0, ticks = 0, heldTicks = 0;
+    QObject::connect(&exitButton, &QPushButton::clicked, [&] { ++exitClicks; });
+    QObject::connect(&other, &QPushButton::clicked, [&] { ++otherClicks; });
+    QTimer painter, tick;
+    tick.setProperty(kHoldWhileBusy, true);
+    QObject::connect(&painter, &QTimer::timeout, [&] { ++ticks; });
+    QObject::connect(&tick, &QTimer::timeout, [&] { ++heldTicks; });
+    painter.start(20);
+    tick.start(20);
+    auto click = [](QWidget& w) {
+        const QPointF at(2, 2);
+        for (auto type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+            QMouseEvent e(type, at, w.mapToGlobal(at), Qt::LeftButton,
+                          type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
+                          Qt::NoModifier);
+            QCoreApplication::sendEvent(&w, &e);
+        }
+    };
+    QTimer::singleShot(60, [&] {
+        click(other);
+        click(exitButton);
+    });
+
+    auto start = std::chrono::steady_clock::now();
+    platform.sleepMs(300);
     platform.sleepMs(-5);
-    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(120));
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(300));
+    EXPECT_GE(ticks, 5);  // the window's own events ran
+    EXPECT_EQ(heldTicks, 0);
+    EXPECT_EQ(exitClicks, 1);
+    EXPECT_EQ(otherClicks, 0);  // held back until events may run again
+    QCoreApplication::processEvents();
+    EXPECT_EQ(otherClicks, 1);
+
+    // The end of the program cuts a wait short, and later waits do nothing.
+    QTimer::singleShot(50, [&] { platform.endWaits(); });
+    start = std::chrono::steady_clock::now();
+    platform.sleepMs(5000);
+    platform.sleepMs(5000);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(2000));
 }
 
 }  // namespace
