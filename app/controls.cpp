@@ -8,6 +8,7 @@
 #include <QFont>
 #include <QGroupBox>
 #include <QImage>
+#include <QFontMetricsF>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -175,6 +176,38 @@ bool Control::eventFilter(QObject* watched, QEvent* event) {
 
 void Control::applyGeometry() {
     widget_->setGeometry(px(left_), px(top_), std::max(0, px(width_)), std::max(0, px(height_)));
+    fitCaption();
+}
+
+namespace {
+
+// Closer than this, glyphs of neighbouring letters would touch.
+constexpr int kTightestSpacing = 78;
+
+double widestLine(const QFont& font, const QString& text) {
+    const QFontMetricsF m(font);
+    double widest = 0;
+    for (const QString& line : text.split('\n')) widest = std::max(widest, m.horizontalAdvance(line));
+    return widest;
+}
+
+}  // namespace
+
+void Control::fitCaption() {
+    // The free fonts that stand in for the designed ones set their Latin
+    // letters and figures wider, and some designed captions are tight even
+    // in the designed fonts.
+    if (kind_ != ControlKind::Label) return;
+    auto* label = static_cast<QLabel*>(widget_);
+    QFont f = label->font();
+    f.setLetterSpacing(QFont::PercentageSpacing, 100);
+    const double room = label->contentsRect().width();
+    int spacing = 100;
+    while (spacing > kTightestSpacing && widestLine(f, label->text()) > room) {
+        --spacing;
+        f.setLetterSpacing(QFont::PercentageSpacing, spacing);
+    }
+    if (label->font() != f) label->setFont(f);
 }
 
 void Control::setLeft(double v) {
@@ -215,6 +248,7 @@ void Control::setCaption(const std::string& text) {
     switch (kind_) {
         case ControlKind::Label:
             static_cast<QLabel*>(widget_)->setText(toQt(text));
+            fitCaption();
             break;
         case ControlKind::CommandButton:
         case ControlKind::CheckBox:
@@ -316,12 +350,14 @@ void Control::setBold(bool on) {
     QFont f = widget_->font();
     f.setBold(on);
     widget_->setFont(f);
+    fitCaption();
 }
 
 void Control::setFontSize(double points) {
     QFont f = widget_->font();
     f.setPixelSize(std::max(1, static_cast<int>(std::lround(points * 20.0 / kTwipsPerScreenPixel))));
     widget_->setFont(f);
+    fitCaption();
 }
 
 void Control::clearItems() {

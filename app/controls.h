@@ -86,6 +86,9 @@ protected:
 
 private:
     void applyGeometry();
+    // A label whose caption is wider than the label is drawn with its
+    // letters set closer, down to kTightestSpacing percent, rather than cut.
+    void fitCaption();
     void applyBackColor();
 
     std::string name_;

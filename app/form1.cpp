@@ -164,7 +164,8 @@ void Form1::applyWindowGeometry() {
     int h = std::max(1, static_cast<int>(std::lround((height_ - frameH) / kTwipsPerScreenPixel)));
     applyingGeometry_ = true;
     move(static_cast<int>(std::lround(left_ / kTwipsPerScreenPixel)), static_cast<int>(std::lround(top_ / kTwipsPerScreenPixel)));
-    resize(w, h);
+    // Each view has a fixed size, so the user cannot resize the window.
+    setFixedSize(w, h);
     applyingGeometry_ = false;
 }
 

@@ -38,7 +38,7 @@ public:
     void closeSplash();
     bool isOpen() const { return open_; }
 
-    static constexpr const char* kCredit = "気象レーダー雨雲接近警告";
+    static constexpr const char* kCredit = "雨雲接近警告";
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;

@@ -64,6 +64,9 @@ if command -v xvfb-run >/dev/null; then
     "$bench/idle_probe" --program "$build_dir/bin/nimbrel" --seconds "$idle_seconds" --qpa xcb 2>/dev/null
 fi
 
+section "The window during a stalled download and a retry pause"
+QT_QPA_PLATFORM=offscreen "$bench/stall_probe" 8000 2>/dev/null
+
 section "PNG to 8-bit BMP as a whole process: ours beside ImageMagick"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT

@@ -1,9 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <QFontMetrics>
+#include <QLabel>
 #include <QRadioButton>
 
 #include "app/layout.h"
+#include "app/region_table.h"
+#include "cycle/alerts.h"
+#include "cycle/classify.h"
 #include "app/splash.h"
 #include "support/fake/app_fixture.h"
 
@@ -57,6 +61,65 @@ TEST_F(LayoutTest, JapaneseCaptionsUseFontsThatHoldTheirGlyphs) {
         EXPECT_TRUE(fm.inFontUcs4(U'雨')) << name << " uses " << form->control(name)->widget()->font().family().toStdString();
     }
     EXPECT_EQ(form->Label15->widget()->font().family().toStdString(), "Liberation Serif");
+}
+
+// Every label holds the texts it is given at run time within its designed
+// size, with the fonts the program uses: no line is cut at the right edge.
+TEST_F(LayoutTest, EveryLabelHoldsItsRealTextsWithinItsDesignedWidth) {
+    form = std::make_unique<Form1>(platform, folder());
+    std::vector<std::pair<Control*, std::string>> texts;
+    for (const auto& d : form1Design().controls)
+        if (d.kind == ControlKind::Label) texts.push_back({form->control(d.name), d.caption});
+    const RegionTableResult delivered = readRegionTable(NIMBREL_SOURCE_DIR "/data/area_map.ini");
+    ASSERT_TRUE(delivered.ok());
+    frmSplash& splash = *form->splash();
+    for (int r = 0; r <= 10; ++r) {
+        texts.push_back({form->Label7, regionRangeText(delivered.table, r)});
+        texts.push_back({splash.lblCompany, delivered.table.regionName[r] + "　" + frmSplash::kCredit});
+    }
+    // Every combination of nearness of the four strengths, rising, with the
+    // clock note and the coverage note.
+    const int bands[4] = {0, kBandFar, kBandNear, kBandLocation};
+    const int indices[4] = {3, 4, 6, 8};
+    for (int combo = 0; combo < 256; ++combo) {
+        Counts counts{};
+        for (int s = 0, c = combo; s < 4; ++s, c /= 4)
+            if (c % 4) counts[bands[c % 4]][indices[s]] = 200;
+        counts[kBandFar][2] = 10;
+        const ClassRecords classes = classifyRain(counts, Counts{});
+        for (const char* note : {"", kClockNote})
+            texts.push_back({form->Label2, statusLines(classes, note).caption + coverageNote(counts)});
+    }
+    const DateTime late{2024, 12, 31, 23, 59, 59};
+    texts.push_back({form->Label2, commErrorStatus(late)});
+    texts.push_back({form->Label2, "位置が良ければ[地点設定]\r\ncheck boxを解除して\r\n動作を開始して下さい"});
+    Counts full{};  // every pixel of the widened square in one index
+    for (int i = 0; i < kPaletteIndices; ++i) {
+        full[kBandLocation][i] = 69;
+        full[kBandNear][i] = 9852;
+        full[kBandFar][i] = 24784;
+        full[kBandOuter][i] = 11160;
+    }
+    for (int ticks : {6, 9, 12, 18}) texts.push_back({form->Label1, countTableText(full) + intervalText(ticks)});
+    for (const char* t : {"14:45", "error", "23:59"}) {
+        texts.push_back({form->Label15, t});
+        texts.push_back({form->Label16, t});
+    }
+    for (const char* t : {"警告音大", "警告音小", "警告音無"}) texts.push_back({form->Label17, t});
+    texts.push_back({form->Label8, "-35.68951  -139.6917 ☆\r\n35.689512  139.69171"});
+    texts.push_back({splash.Label4, "-35.68951"});
+    texts.push_back({splash.Label5, "-139.6917"});
+
+    for (const auto& [control, text] : texts) {
+        if (control->kind() != ControlKind::Label) continue;  // the list's items: the box scrolls
+        control->setCaption(text);
+        auto* label = qobject_cast<QLabel*>(control->widget());
+        ASSERT_NE(label, nullptr);
+        const QFontMetricsF m(label->font());
+        for (const QString& line : label->text().split('\n'))
+            EXPECT_LE(m.horizontalAdvance(line), label->contentsRect().width())
+                << control->name() << ": " << line.toStdString();
+    }
 }
 
 TEST_F(LayoutTest, CodeSetValuesRunHandlersAsAClickWould) {

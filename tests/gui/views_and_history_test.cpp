@@ -58,6 +58,7 @@ TEST_F(ViewsTest, FullViewLayoutFollowsTheSelectedView) {
         EXPECT_EQ(form->Command4->visible(), c.command4);
 
         expectFullViewFrame(*form);
+        EXPECT_EQ(form->minimumSize(), form->maximumSize());  // not resizable
         EXPECT_EQ(form->Command2->top(), 1110);
         EXPECT_EQ(form->Check1->widget()->font().pixelSize(), 15);  // 11 pt
         for (const char* shown : {"Command1", "Label1", "Check2", "Text4"})
@@ -69,6 +70,7 @@ TEST_F(ViewsTest, FullViewLayoutFollowsTheSelectedView) {
         form->Check1->setValue(0);
         EXPECT_EQ(form->Width(), 3420);
         EXPECT_EQ(form->Height(), 1120);
+        EXPECT_EQ(form->minimumSize(), form->maximumSize());
         EXPECT_EQ(form->Command2->left(), 2460);
         EXPECT_EQ(form->Command2->top(), 315);
         EXPECT_EQ(form->Command2->height(), 405);
