@@ -7,9 +7,9 @@
 #include <QMoveEvent>
 #include <cmath>
 
-#include "app/log_file.h"
+#include "settings/log_file.h"
 #include "app/splash.h"
-#include "app/text_util.h"
+#include "base/text_util.h"
 #include "platform/busy_wait.h"
 
 namespace nimbrel {

@@ -12,7 +12,7 @@
 #include <string>
 
 #include "app/controls.h"
-#include "app/region_table.h"
+#include "settings/region_table.h"
 #include "imaging/composite.h"
 #include "platform/platform.h"
 

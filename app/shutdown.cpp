@@ -1,8 +1,7 @@
 // The exit button and the small controls: sound level, always on top, links.
 #include "app/form1.h"
-#include "app/text_util.h"
-#include "cycle/alerts.h"
-#include "cycle/radar_time.h"
+#include "base/text_util.h"
+#include "settings/log_file.h"
 
 namespace nimbrel {
 
@@ -16,7 +15,7 @@ void Form1::Command2_Click() {
     savedLocations[currentRegion][1] = longitude();
     writesettings();
     if (Check3->value() == 1)
-        appendLog(exitLogLine(dayText(platform_.now()), timeText(platform_.now())));
+        appendLog(exitLogLine(platform_.now()));
     endProgram();
 }
 

@@ -4,11 +4,11 @@
 #include <fstream>
 
 #include "app/form1.h"
-#include "app/log_file.h"
-#include "app/region_table.h"
-#include "app/settings_file.h"
+#include "settings/log_file.h"
+#include "settings/region_table.h"
+#include "settings/settings_file.h"
 #include "app/splash.h"
-#include "app/text_util.h"
+#include "base/text_util.h"
 #include "app/version_text.h"
 #include "cycle/alerts.h"
 #include "cycle/radar_time.h"
@@ -130,9 +130,8 @@ void Form1::Form_Load() {
     // 21.
     if (Check3->value() == 1)
         (void)appendStartupLogEntry(
-            logFilePath, startupLogLine(dayText(platform_.now()), timeText(platform_.now()),
-                                        regions.regionName[currentRegion], Label3->caption(),
-                                        Label4->caption()));
+            logFilePath, startupLogLine(platform_.now(), regions.regionName[currentRegion],
+                                        Label3->caption(), Label4->caption()));
     // 22.
     RegionBounds b = regionBounds(regions, currentRegion);
     if (!insideInclusive(b, latitude(), longitude())) {

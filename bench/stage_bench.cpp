@@ -13,8 +13,8 @@
 #include <memory>
 #include <vector>
 
-#include "app/derived_file.h"
-#include "app/region_table.h"
+#include "base/replace_file.h"
+#include "settings/region_table.h"
 #include "bench/bench_support.h"
 #include "cycle/classify.h"
 #include "cycle/rain_scan.h"

@@ -1,6 +1,6 @@
 #include "cycle/alerts.h"
 
-#include "app/text_util.h"
+#include "base/text_util.h"
 #include "cycle/radar_time.h"
 
 namespace nimbrel {
@@ -47,35 +47,9 @@ std::string intervalText(int tickThreshold) {
     return "　動作間隔 " + numberText(tickThreshold / 6.0) + "分毎";
 }
 
-std::string logStamp(const std::string& day, const std::string& time) {
-    return day + " " + time;
-}
-
-std::string startupLogLine(const std::string& day, const std::string& time,
-                           const std::string& regionName, const std::string& latitudeCaption,
-                           const std::string& longitudeCaption) {
-    return logStamp(day, time) + "  起動　" + regionName + "　" + latitudeCaption + "N　" +
-           longitudeCaption + "E";
-}
-
 std::string cycleLogLine(const std::string& day, const std::string& imageStamp,
                          const std::string& headline) {
     return day + " " + imageStamp + " " + headline;
-}
-
-std::string locationLogLine(const std::string& day, const std::string& time,
-                            const std::string& latitudeCaption,
-                            const std::string& longitudeCaption) {
-    return logStamp(day, time) + "  地点　　　" + latitudeCaption + "N　" + longitudeCaption +
-           "E 変更";
-}
-
-std::string regionChangeLogLine(const std::string& day, const std::string& time) {
-    return logStamp(day, time) + "  地域変更";
-}
-
-std::string exitLogLine(const std::string& day, const std::string& time) {
-    return logStamp(day, time) + "  終了";
 }
 
 }  // namespace nimbrel

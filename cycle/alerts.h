@@ -3,7 +3,7 @@
 // caption, interval note and the communication error display.
 #include <string>
 
-#include "app/clock.h"
+#include "base/clock.h"
 
 namespace nimbrel {
 
@@ -46,22 +46,10 @@ std::string windowCaption(const std::string& regionName, const std::string& imag
 // "　動作間隔 " + minutes between cycles (1, 1.5, 2, 3) + "分毎".
 std::string intervalText(int tickThreshold);
 
-// Log lines, without the CR LF that the log writer adds. day is the
-// two-digit day of the month (dayText), time the clock time (timeText), both
-// from one clock reading. The start-up line follows an empty line, which the
-// writer adds.
-std::string logStamp(const std::string& day, const std::string& time);
-std::string startupLogLine(const std::string& day, const std::string& time,
-                           const std::string& regionName, const std::string& latitudeCaption,
-                           const std::string& longitudeCaption);
-// The cycle's line carries the image's time, not the clock's; it is written
-// also when the headline is empty (then it ends in the blank).
+// The cycle's log line, without the CR LF that the log writer adds: the day
+// of the month (dayText) and the image's time, not the clock's; it is
+// written also when the headline is empty (then it ends in the blank).
 std::string cycleLogLine(const std::string& day, const std::string& imageStamp,
                          const std::string& headline);
-std::string locationLogLine(const std::string& day, const std::string& time,
-                            const std::string& latitudeCaption,
-                            const std::string& longitudeCaption);
-std::string regionChangeLogLine(const std::string& day, const std::string& time);
-std::string exitLogLine(const std::string& day, const std::string& time);
 
 }  // namespace nimbrel

@@ -2,7 +2,7 @@
 
 #include <initializer_list>
 
-#include "app/text_util.h"
+#include "base/text_util.h"
 
 namespace nimbrel {
 

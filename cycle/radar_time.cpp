@@ -3,7 +3,7 @@
 #include <chrono>
 #include <cstdio>
 
-#include "app/text_util.h"
+#include "base/text_util.h"
 
 namespace nimbrel {
 
@@ -24,78 +24,28 @@ std::string lastChars(const std::string& text, size_t n) {
     return count <= n ? text : charMid(text, count - n);
 }
 
-// Replaces the digits just before the first ":" by another hour.
-std::string replaceHour(const std::string& t, int hour) {
-    size_t colon = t.find(':');
-    if (colon == std::string::npos) return t;
-    size_t start = colon;
-    while (start > 0 && t[start - 1] >= '0' && t[start - 1] <= '9') --start;
-    return t.substr(0, start) + std::to_string(hour) + t.substr(colon);
-}
-
-int hourBeforeColon(const std::string& t) {
-    size_t colon = t.find(':');
-    if (colon == std::string::npos) return -1;
-    return static_cast<int>(leadingNumber(t.substr(0, colon)));
-}
-
-// Brings a clock text to 24-hour "H:MM:SS" or "HH:MM:SS".
-std::string normaliseClock(std::string t) {
-    std::string marker = charLeft(t, 2);
-    if (marker == "午後" || marker == "PM") {
-        t = charMid(t, 2);
-        int h = hourBeforeColon(t);
-        if (h >= 0 && h <= 11) t = replaceHour(t, h + 12);
-    } else if (marker == "午前" || marker == "AM") {
-        // A 12-hour clock calls the first hour after midnight 12.
-        if (hourBeforeColon(charMid(t, 2)) == 12) t = replaceHour(t, 0);
-    }
-    if (charCount(t) > 8) {
-        t = lastChars(t, 8);
-        if (startsWith(t, " ")) t = lastChars(t, 7);
-    }
-    return t;
-}
-
 std::string clockText(const DateTime& t, ClockStyle style) {
-    return normaliseClock(formatClockText(t.hour, t.minute, t.second, style));
+    return formatClockText(t.hour, t.minute, t.second, style);
 }
 
 }  // namespace
 
 std::string formatClockText(int hour, int minute, int second, ClockStyle style) {
-    std::string mmss = ":" + twoDigits(minute) + ":" + twoDigits(second);
-    switch (style) {
-        case ClockStyle::H24:
-            return std::to_string(hour) + mmss;
-        case ClockStyle::HH24:
-            return twoDigits(hour) + mmss;
-        case ClockStyle::Japanese12:
-        case ClockStyle::English12: {
-            bool afternoon = hour >= 12;
-            int h12 = hour % 12 == 0 ? 12 : hour % 12;
-            std::string marker;
-            if (style == ClockStyle::Japanese12)
-                marker = afternoon ? "午後" : "午前";
-            else
-                marker = afternoon ? "PM" : "AM";
-            return marker + " " + std::to_string(h12) + mmss;
-        }
-    }
-    return std::to_string(hour) + mmss;
+    const std::string hmmss = timeText(DateTime{2000, 1, 1, hour, minute, second});
+    return style == ClockStyle::HH24 && hour < 10 ? "0" + hmmss : hmmss;
 }
 
 std::string formatDateText(int year, int month, int day, DateStyle style) {
     switch (style) {
         case DateStyle::Long:
-            return std::to_string(year) + "/" + twoDigits(month) + "/" + twoDigits(day);
+            return dateText(DateTime{year, month, day});
         case DateStyle::Short:
             return std::to_string(year % 100) + "/" + std::to_string(month) + "/" +
                    std::to_string(day);
         case DateStyle::Dashed:
             return std::to_string(year) + "-" + twoDigits(month) + "-" + twoDigits(day);
     }
-    return std::to_string(year) + "/" + twoDigits(month) + "/" + twoDigits(day);
+    return dateText(DateTime{year, month, day});
 }
 
 DateTime addSeconds(const DateTime& t, long long seconds) {
@@ -183,18 +133,6 @@ std::string radarImageAddress(std::string_view base, std::string_view regionKey,
     return root + "/xbandradar/rdimg/" + key + "/" + ymd + "/" + radarslot(now, clock) + "/" + key +
            ymd + "T" + radartime(now, clock) +
            (image == RadarImage::Detail ? "_detail.png" : "_top.png");
-}
-
-std::string dateText(const DateTime& now) {
-    return formatDateText(now.year, now.month, now.day, DateStyle::Long);
-}
-
-std::string timeText(const DateTime& now) {
-    return formatClockText(now.hour, now.minute, now.second, ClockStyle::H24);
-}
-
-std::string dayText(const DateTime& now) {
-    return charMid(dateText(now), 8, 2);
 }
 
 }  // namespace nimbrel

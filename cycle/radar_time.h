@@ -5,16 +5,14 @@
 #include <string>
 #include <string_view>
 
-#include "app/clock.h"
+#include "base/clock.h"
 
 namespace nimbrel {
 
 // How the system writes a time of day.
 enum class ClockStyle {
-    H24,         // "9:05:45" (our platform's format)
-    HH24,        // "09:05:45"
-    Japanese12,  // "午前 9:05:45", "午後 1:05:45"
-    English12,   // "AM 9:05:45", "PM 1:05:45"
+    H24,   // "9:05:45" (our platform's format)
+    HH24,  // "09:05:45"
 };
 
 // How the system writes a date.
@@ -64,11 +62,5 @@ std::string radarImageAddress(std::string_view base, std::string_view regionKey,
                               const DateTime& now, RadarImage image,
                               ClockStyle clock = kSystemClockStyle,
                               DateStyle date = kSystemDateStyle);
-
-// The texts the program shows and logs: the date yyyy/mm/dd, the time
-// H:MM:SS, and the two-digit day of the month (characters 9-10 of the date).
-std::string dateText(const DateTime& now);
-std::string timeText(const DateTime& now);
-std::string dayText(const DateTime& now);
 
 }  // namespace nimbrel

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/text_util.h"
+#include "base/text_util.h"
 
 namespace nimbrel {
 

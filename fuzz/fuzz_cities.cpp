@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <string>
 
-#include "app/region_table.h"
-#include "app/text_util.h"
+#include "settings/region_table.h"
+#include "base/text_util.h"
 #include "fuzz_support.h"
 
 using namespace nimbrel;

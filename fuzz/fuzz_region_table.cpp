@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <string>
 
-#include "app/ini_fields.h"
-#include "app/region_table.h"
-#include "app/text_util.h"
+#include "base/ini_fields.h"
+#include "settings/region_table.h"
+#include "base/text_util.h"
 #include "cycle/rain_scan.h"
 #include "fuzz_support.h"
 #include "imaging/view_window.h"

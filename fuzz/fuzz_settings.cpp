@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/settings_file.h"
+#include "settings/settings_file.h"
 #include "fuzz_support.h"
 
 using namespace nimbrel;

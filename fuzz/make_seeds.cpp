@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "app/settings_file.h"
+#include "settings/settings_file.h"
 #include "bmp_builder.h"
 #include "platform/png_to_bmp.h"
 #include "png_builder.h"

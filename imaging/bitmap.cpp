@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <memory>
 
-#include "app/derived_file.h"
+#include "base/replace_file.h"
 
 namespace nimbrel {
 

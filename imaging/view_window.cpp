@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <limits>
 
-#include "app/text_util.h"
+#include "base/text_util.h"
 
 namespace nimbrel {
 

@@ -4,7 +4,7 @@
 // only through this interface; tests pass a fake.
 #include <string>
 
-#include "app/clock.h"
+#include "base/clock.h"
 
 namespace nimbrel {
 

@@ -10,7 +10,7 @@
 #include <new>
 #include <vector>
 
-#include "app/derived_file.h"
+#include "base/replace_file.h"
 
 namespace nimbrel {
 

@@ -47,7 +47,7 @@ std::string twoDigits(int v) {
     return buf;
 }
 
-std::string dateText(const DateTime& t) {
+std::string dateDigitsOf(const DateTime& t) {
     char buf[16];
     std::snprintf(buf, sizeof buf, "%04d%02d%02d", t.year, t.month, t.day);
     return buf;
@@ -92,7 +92,7 @@ std::string slotOfHour(int hour) {
 
 std::string radarImagePath(std::string_view key, long long minute, ImageKind kind) {
     const DateTime t = dateTimeOfMinute(minute);
-    const std::string date = dateText(t);
+    const std::string date = dateDigitsOf(t);
     std::string path = "/xbandradar/rdimg/";
     path += key;
     path += "/" + date + "/" + slotOfHour(t.hour) + "/";

@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/clock.h"
+#include "base/clock.h"
 #include "service/service_regions.h"
 
 namespace nimbrel {

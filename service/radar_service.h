@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/clock.h"
+#include "base/clock.h"
 #include "service/radar_paths.h"
 #include "service/rain_field.h"
 #include "service/service_regions.h"

@@ -3,8 +3,8 @@
 #include <cmath>
 #include <set>
 
-#include "app/ini_fields.h"
-#include "app/text_util.h"
+#include "base/ini_fields.h"
+#include "base/text_util.h"
 
 namespace nimbrel {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "app/region_table.h"
+#include "settings/region_table.h"
 
 namespace nimbrel {
 

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/text_util.h"
+#include "base/text_util.h"
 #include "cycle/radar_time.h"
 
 using namespace nimbrel;
@@ -64,18 +64,8 @@ TEST(CycleTexts, CaptionIntervalAndCommunicationError) {
               "通信error 時計/net確認\r\nsystem:2024/05/05\r\n　　　　9:05:03");
 }
 
-TEST(LogLines, EveryWriterStartsWithTheDayOfTheMonth) {
-    const DateTime t{2024, 5, 5, 9, 5, 3};
-    const std::string day = dayText(t);
-    const std::string time = timeText(t);
-    EXPECT_EQ(startupLogLine(day, time, "関東地方", "35.6895", "139.6917"),
-              "05 9:05:03  起動　関東地方　35.6895N　139.6917E");
+TEST(LogLines, TheCycleLineCarriesTheImageTime) {
+    const std::string day = dayText(DateTime{2024, 5, 5, 9, 5, 3});
     EXPECT_EQ(cycleLogLine(day, "14:37", "強い雨 接近中 降雨中"), "05 14:37 強い雨 接近中 降雨中");
     EXPECT_EQ(cycleLogLine(day, "14:37", ""), "05 14:37 ");
-    EXPECT_EQ(locationLogLine(day, time, "35.6895", "139.6917"),
-              "05 9:05:03  地点　　　35.6895N　139.6917E 変更");
-    EXPECT_EQ(regionChangeLogLine(day, time), "05 9:05:03  地域変更");
-    EXPECT_EQ(
-        exitLogLine(dayText({2024, 12, 31, 23, 59, 59}), timeText({2024, 12, 31, 23, 59, 59})),
-        "31 23:59:59  終了");
 }

@@ -31,13 +31,8 @@ TEST(RadarTime, PicksTheNewestPublishedMinuteAndItsDayAndSlot) {
         {at(2024, 1, 1, 0, 0, 20), ClockStyle::H24, "2359", "20231231", "1800"},
         {at(2024, 3, 1, 0, 0, 20), ClockStyle::H24, "2359", "20240229", "1800"},
         {at(2023, 3, 1, 0, 0, 20), ClockStyle::H24, "2359", "20230228", "1800"},
-        {at(2024, 5, 6, 13, 5, 45), ClockStyle::Japanese12, "1305", "20240506", "1200"},
-        {at(2024, 5, 6, 12, 10, 50), ClockStyle::Japanese12, "1210", "20240506", "1200"},
-        {at(2024, 5, 6, 9, 5, 45), ClockStyle::Japanese12, "0905", "20240506", "0600"},
-        // Hour 12 of a morning text is the hour after midnight.
-        {at(2024, 5, 6, 0, 5, 45), ClockStyle::Japanese12, "0005", "20240506", "0000"},
-        {at(2024, 5, 6, 0, 0, 20), ClockStyle::Japanese12, "2359", "20240505", "1800"},
-        {at(2024, 5, 6, 0, 5, 45), ClockStyle::English12, "0005", "20240506", "0000"},
+        {at(2024, 5, 6, 9, 5, 45), ClockStyle::HH24, "0905", "20240506", "0600"},
+        {at(2024, 5, 6, 0, 0, 20), ClockStyle::HH24, "2359", "20240505", "1800"},
     };
     for (const auto& c : cases) {
         std::string where = formatClockText(c.now.hour, c.now.minute, c.now.second, c.style);
@@ -54,7 +49,7 @@ TEST(RadarTime, EverySecondOfTheDayGivesTheSameMinuteInEveryClockStyle) {
         char expected[8];
         std::snprintf(expected, sizeof expected, "%02d%02d", minute / 60, minute % 60);
         for (ClockStyle style :
-             {ClockStyle::H24, ClockStyle::HH24, ClockStyle::Japanese12, ClockStyle::English12}) {
+             {ClockStyle::H24, ClockStyle::HH24}) {
             ASSERT_EQ(radartime(now, style), expected)
                 << formatClockText(now.hour, now.minute, now.second, style);
         }
@@ -89,7 +84,7 @@ TEST(ImageStamp, HoursAndMinutesOfTheImageAndItsHistoryTime) {
     EXPECT_EQ(imageStamp(at(2024, 5, 5, 14, 37, 50)), "14:37");
     EXPECT_EQ(imageStamp(at(2024, 5, 5, 14, 37, 39)), "14:36");
     EXPECT_EQ(imageStamp(at(2024, 5, 6, 0, 0, 20)), "23:59");
-    EXPECT_EQ(imageStamp(at(2024, 5, 6, 9, 5, 45), ClockStyle::Japanese12), "09:05");
+    EXPECT_EQ(imageStamp(at(2024, 5, 6, 9, 5, 45), ClockStyle::HH24), "09:05");
     EXPECT_DOUBLE_EQ(stampTimeOfDay("14:37"), timeOfDayDays(14, 37, 1));
     EXPECT_DOUBLE_EQ(stampTimeOfDay("09:05"), timeOfDayDays(9, 5, 1));
     DateTime t = at(2024, 5, 5, 9, 5, 3);

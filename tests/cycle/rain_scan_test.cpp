@@ -6,7 +6,7 @@
 #include <numeric>
 #include <vector>
 
-#include "app/text_util.h"
+#include "base/text_util.h"
 #include "cycle/classify.h"
 #include "cycle/radar_block.h"
 

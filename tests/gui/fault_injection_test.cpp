@@ -17,8 +17,8 @@
 #include <filesystem>
 #include <map>
 
-#include "app/settings_file.h"
-#include "app/text_util.h"
+#include "settings/settings_file.h"
+#include "base/text_util.h"
 #include "cycle/radar_time.h"
 #include "platform/download.h"
 #include "platform/png_to_bmp.h"

@@ -5,7 +5,7 @@
 #include <QRadioButton>
 
 #include "app/layout.h"
-#include "app/region_table.h"
+#include "settings/region_table.h"
 #include "cycle/alerts.h"
 #include "cycle/classify.h"
 #include "app/splash.h"

@@ -3,7 +3,7 @@
 
 #include <filesystem>
 
-#include "app/settings_file.h"
+#include "settings/settings_file.h"
 #include "support/fake/app_fixture.h"
 
 using namespace nimbrel;

@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <map>
 
-#include "app/settings_file.h"
+#include "settings/settings_file.h"
 #include "support/fake/app_fixture.h"
 
 using namespace nimbrel;

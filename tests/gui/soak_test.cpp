@@ -24,7 +24,7 @@ extern "C" size_t __sanitizer_get_current_allocated_bytes();
 #include <iostream>
 #include <set>
 
-#include "app/text_util.h"
+#include "base/text_util.h"
 #include "cycle/radar_time.h"
 #include "service/radar_paths.h"
 #include "service/radar_service.h"

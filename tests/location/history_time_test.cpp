@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/clock.h"
+#include "base/clock.h"
 
 using namespace nimbrel;
 

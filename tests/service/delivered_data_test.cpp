@@ -5,7 +5,7 @@
 #include <cmath>
 #include <set>
 
-#include "app/region_table.h"
+#include "settings/region_table.h"
 #include "service/coast.h"
 #include "service/service_regions.h"
 #include "support/temp_dir.h"

@@ -6,7 +6,7 @@
 #include <array>
 #include <cmath>
 
-#include "app/text_util.h"
+#include "base/text_util.h"
 #include "service/radar_paths.h"
 #include "service/rain_field.h"
 #include "service/service_regions.h"

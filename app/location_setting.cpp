@@ -1,9 +1,8 @@
 // The location-setting mode: typing a location or taking a city's, with
 // range checks, cancel, saving and logging.
 #include "app/form1.h"
-#include "app/text_util.h"
-#include "cycle/alerts.h"
-#include "cycle/radar_time.h"
+#include "base/text_util.h"
+#include "settings/log_file.h"
 
 namespace nimbrel {
 
@@ -125,7 +124,7 @@ void Form1::Check2_Click() {
         writesettings();
         prependHistoryLine("－地点設定－");
         if (Check3->value() == 1)
-            appendLog(locationLogLine(dayText(platform_.now()), timeText(platform_.now()), Label3->caption(), Label4->caption()));
+            appendLog(locationLogLine(platform_.now(), Label3->caption(), Label4->caption()));
         Command1->press();
     }
 }

@@ -1,8 +1,7 @@
 // Moving to another region: the whole start-up runs again for it.
 #include "app/form1.h"
-#include "app/text_util.h"
-#include "cycle/alerts.h"
-#include "cycle/radar_time.h"
+#include "base/text_util.h"
+#include "settings/log_file.h"
 
 namespace nimbrel {
 
@@ -28,7 +27,7 @@ void Form1::Command6_Click() {
     writesettings();
     prependHistoryLine("－地域変更－" + regions.regionName[region]);
     if (Check3->value() == 1)
-        appendLog(regionChangeLogLine(dayText(platform_.now()), timeText(platform_.now())));
+        appendLog(regionChangeLogLine(platform_.now()));
     lastRunTime = 0;
     Form_Load();
 }

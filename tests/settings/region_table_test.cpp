@@ -1,4 +1,4 @@
-#include "app/region_table.h"
+#include "settings/region_table.h"
 
 #include <gtest/gtest.h>
 

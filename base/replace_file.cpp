@@ -1,4 +1,4 @@
-#include "app/derived_file.h"
+#include "base/replace_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

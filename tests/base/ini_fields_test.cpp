@@ -1,4 +1,4 @@
-#include "app/ini_fields.h"
+#include "base/ini_fields.h"
 
 #include <gtest/gtest.h>
 

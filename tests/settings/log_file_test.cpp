@@ -1,4 +1,4 @@
-#include "app/log_file.h"
+#include "settings/log_file.h"
 
 #include <gtest/gtest.h>
 
@@ -32,4 +32,14 @@ TEST(LogFile, ReportsAFileThatCannotBeOpened) {
     LogWriteResult r = appendLogLine(dir.file("plain") + "/1107.log", "line");
     EXPECT_EQ(r.error, LogWriteError::CannotOpen);
     EXPECT_NE(r.sysError, 0);
+}
+
+TEST(LogLines, EveryWriterStartsWithTheDayOfTheMonthAndTheTimeOfOneReading) {
+    const DateTime t{2024, 5, 5, 9, 5, 3};
+    EXPECT_EQ(startupLogLine(t, "関東地方", "35.6895", "139.6917"),
+              "05 9:05:03  起動　関東地方　35.6895N　139.6917E");
+    EXPECT_EQ(locationLogLine(t, "35.6895", "139.6917"),
+              "05 9:05:03  地点　　　35.6895N　139.6917E 変更");
+    EXPECT_EQ(regionChangeLogLine(t), "05 9:05:03  地域変更");
+    EXPECT_EQ(exitLogLine({2024, 12, 31, 23, 59, 59}), "31 23:59:59  終了");
 }

@@ -1,10 +1,10 @@
-#include "app/region_table.h"
+#include "settings/region_table.h"
 
 #include <cmath>
 #include <stdexcept>
 
-#include "app/ini_fields.h"
-#include "app/text_util.h"
+#include "base/ini_fields.h"
+#include "base/text_util.h"
 
 namespace nimbrel {
 

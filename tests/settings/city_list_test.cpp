@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/region_table.h"
+#include "settings/region_table.h"
 #include "support/temp_dir.h"
 
 using namespace nimbrel;

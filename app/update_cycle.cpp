@@ -4,7 +4,7 @@
 #include <filesystem>
 
 #include "app/form1.h"
-#include "app/text_util.h"
+#include "base/text_util.h"
 #include "cycle/alerts.h"
 #include "cycle/classify.h"
 #include "cycle/cycle_rules.h"

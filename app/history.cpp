@@ -2,7 +2,7 @@
 #include <filesystem>
 
 #include "app/form1.h"
-#include "app/text_util.h"
+#include "base/text_util.h"
 #include "cycle/alerts.h"
 #include "location/history_time.h"
 

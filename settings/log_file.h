@@ -2,7 +2,7 @@
 // The user's monthly log: one file per month of start-up, lines appended.
 #include <string>
 
-#include "app/clock.h"
+#include "base/clock.h"
 
 namespace nimbrel {
 
@@ -24,5 +24,15 @@ LogWriteResult appendLogLine(const std::string& path, const std::string& line);
 
 // The start-up entry: an empty line, then the line, in one append.
 LogWriteResult appendStartupLogEntry(const std::string& path, const std::string& line);
+
+// Log lines of start-up, location change, region change and exit, without
+// the CR LF that the writer adds: the day of the month and the clock time,
+// both from the one reading `at`.
+std::string startupLogLine(const DateTime& at, const std::string& regionName,
+                           const std::string& latitudeCaption, const std::string& longitudeCaption);
+std::string locationLogLine(const DateTime& at, const std::string& latitudeCaption,
+                            const std::string& longitudeCaption);
+std::string regionChangeLogLine(const DateTime& at);
+std::string exitLogLine(const DateTime& at);
 
 }  // namespace nimbrel

@@ -1,10 +1,10 @@
-#include "app/ini_fields.h"
+#include "base/ini_fields.h"
 
 #include <cmath>
 #include <filesystem>
 #include <fstream>
 
-#include "app/text_util.h"
+#include "base/text_util.h"
 
 namespace nimbrel {
 

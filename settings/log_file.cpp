@@ -1,9 +1,9 @@
-#include "app/log_file.h"
+#include "settings/log_file.h"
 
 #include <cerrno>
 #include <cstdio>
 
-#include "app/text_util.h"
+#include "base/text_util.h"
 
 namespace nimbrel {
 
@@ -48,6 +48,33 @@ LogWriteResult appendLogLine(const std::string& path, const std::string& line) {
 
 LogWriteResult appendStartupLogEntry(const std::string& path, const std::string& line) {
     return appendText(path, std::string(kCrLf) + line + kCrLf);
+}
+
+namespace {
+
+std::string logStamp(const DateTime& at) {
+    return dayText(at) + " " + timeText(at);
+}
+
+}  // namespace
+
+std::string startupLogLine(const DateTime& at, const std::string& regionName,
+                           const std::string& latitudeCaption, const std::string& longitudeCaption) {
+    return logStamp(at) + "  起動　" + regionName + "　" + latitudeCaption + "N　" +
+           longitudeCaption + "E";
+}
+
+std::string locationLogLine(const DateTime& at, const std::string& latitudeCaption,
+                            const std::string& longitudeCaption) {
+    return logStamp(at) + "  地点　　　" + latitudeCaption + "N　" + longitudeCaption + "E 変更";
+}
+
+std::string regionChangeLogLine(const DateTime& at) {
+    return logStamp(at) + "  地域変更";
+}
+
+std::string exitLogLine(const DateTime& at) {
+    return logStamp(at) + "  終了";
 }
 
 }  // namespace nimbrel

@@ -1,4 +1,4 @@
-#include "app/settings_file.h"
+#include "settings/settings_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -8,8 +8,8 @@
 #include <cmath>
 #include <filesystem>
 
-#include "app/ini_fields.h"
-#include "app/text_util.h"
+#include "base/ini_fields.h"
+#include "base/text_util.h"
 
 namespace nimbrel {
 
