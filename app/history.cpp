@@ -1,5 +1,7 @@
 // Keeping the six previous small radar images and playing them back.
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 
 #include "app/form1.h"
 #include "base/text_util.h"
@@ -18,12 +20,13 @@ void Form1::rotatehistory() {
         historyTimes[k] = historyTimes[k - 1];
     }
     fs::remove(historyFiles[1], ec);
-    // Copied beside the slot and renamed into it, so a full disk cannot leave
-    // a cut image for the playback.
-    const std::string part = historyFiles[1] + ".part";
-    if (fs::copy_file(historyFiles[0], part, fs::copy_options::overwrite_existing, ec))
-        fs::rename(part, historyFiles[1], ec);
-    fs::remove(part, ec);
+    // A copy that replaces the slot whole, so a full disk cannot leave a cut
+    // image for the playback.
+    std::ifstream newest(historyFiles[0], std::ios::binary);
+    if (newest) {
+        const std::string bytes{std::istreambuf_iterator<char>(newest), {}};
+        if (!newest.bad()) (void)replaceFile(historyFiles[1], {{bytes.data(), bytes.size()}}, Durability::Replaceable);
+    }
     historyTimes[1] = historyTimes[0];
     if (Option2->value() == 1 && historyTimes[2] != 0 && Check1->value() == 1)
         Command4->setVisible(true);

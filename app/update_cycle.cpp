@@ -46,7 +46,7 @@ Form1::FetchResult Form1::fetchImage(const std::string& url, const std::string& 
     // was asked for).
     const std::string part = file + ".part";
     FetchResult result = FetchResult::Failed;
-    const bool downloaded = platform_.download(url, part, durability);
+    const bool downloaded = platform_.download(url, part, durability).stored();
     std::error_code ec;
     if (ended_) {
         std::filesystem::remove(part, ec);
@@ -61,10 +61,8 @@ Form1::FetchResult Form1::fetchImage(const std::string& url, const std::string& 
             if (status == PngStatus::CannotWrite) result = FetchResult::Stored;
         }
     }
-    if (result != FetchResult::Failed) {
-        std::filesystem::rename(part, file, ec);
-        if (ec) result = FetchResult::Failed;
-    }
+    if (result != FetchResult::Failed && !moveIntoPlace(part, file, durability).ok())
+        result = FetchResult::Failed;
     std::filesystem::remove(part, ec);
     return result;
 }

@@ -178,7 +178,7 @@ BENCHMARK(BM_pngDecodeBare)->Unit(benchmark::kMicrosecond);
 void BM_writeReplaceFloor(benchmark::State& state) {
     const std::string bytes(static_cast<size_t>(std::filesystem::file_size(files.radarBmp)), '\0');
     for (auto _ : state) {
-        if (!replaceDerivedFile(files.convertedBmp, {{bytes.data(), bytes.size()}})) {
+        if (!replaceFile(files.convertedBmp, {{bytes.data(), bytes.size()}}, Durability::Replaceable).ok()) {
             state.SkipWithError("cannot write the scratch folder");
             break;
         }

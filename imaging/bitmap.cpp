@@ -233,9 +233,10 @@ std::array<uint8_t, kBitmapHeaderBytes> compositeHeader(int width, int height) {
 
 BitmapError writeComposite(const std::string& path, const CompositePicture& picture) {
     const auto header = compositeHeader(picture.width, picture.height);
-    const bool ok = replaceDerivedFile(
-        path, {{header.data(), header.size()}, {picture.pixels.data(), picture.pixels.size()}});
-    return ok ? BitmapError::None : BitmapError::CannotWrite;
+    const ReplaceResult r = replaceFile(
+        path, {{header.data(), header.size()}, {picture.pixels.data(), picture.pixels.size()}},
+        Durability::Replaceable);
+    return r.ok() ? BitmapError::None : BitmapError::CannotWrite;
 }
 
 }  // namespace nimbrel

@@ -13,6 +13,8 @@
 #include <mutex>
 #include <random>
 
+#include "base/replace_file.h"
+
 namespace nimbrel {
 
 namespace {
@@ -34,26 +36,6 @@ CURLcode globalInit() {
 
 std::string systemError(const char* what, int err) {
     return std::string(what) + ": " + std::strerror(err);
-}
-
-// A new file beside the target, created exclusively so that two downloads
-// to the same target never share one. Mode 0666 lets the umask decide, as it
-// would for the target itself.
-int createTempBeside(const std::filesystem::path& target, std::string& tempPath, int& err) {
-    static std::atomic<unsigned> counter{0};
-    std::random_device rd;
-    const std::filesystem::path dir = target.parent_path();
-    const std::string stem = "." + target.filename().string() + ".part-";
-    for (int attempt = 0; attempt < 16; ++attempt) {
-        const std::string name = stem + std::to_string(getpid()) + "-" + std::to_string(counter++) +
-                                 "-" + std::to_string(rd() % 100000);
-        tempPath = (dir / name).string();
-        const int fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0) return fd;
-        err = errno;
-        if (err != EEXIST) return -1;
-    }
-    return -1;
 }
 
 struct Sink {
@@ -120,17 +102,6 @@ struct EasyHandle {
     }
 };
 
-// Removes the temporary file unless it was renamed into place.
-struct TempFile {
-    std::string path;
-    int fd = -1;
-    bool keep = false;
-    ~TempFile() {
-        if (fd >= 0) ::close(fd);
-        if (!keep && !path.empty()) ::unlink(path.c_str());
-    }
-};
-
 }  // namespace
 
 const char* downloadStatusName(DownloadStatus status) {
@@ -157,8 +128,6 @@ const char* downloadStatusName(DownloadStatus status) {
             return "too large";
         case DownloadStatus::WriteFailed:
             return "write failed";
-        case DownloadStatus::Rejected:
-            return "rejected";
         case DownloadStatus::RenameFailed:
             return "rename failed";
         case DownloadStatus::TransferFailed:
@@ -189,104 +158,93 @@ DownloadResult downloadToFile(const std::string& url, const std::string& file,
         result.detail = curl_easy_strerror(init);
         return result;
     }
-
-    TempFile temp;
-    int err = 0;
-    temp.fd = createTempBeside(target, temp.path, err);
-    if (temp.fd < 0) {
-        temp.path.clear();
-        result.status = DownloadStatus::CannotCreateFile;
-        result.detail = systemError("create", err);
-        return result;
-    }
-
     EasyHandle easy;
     if (!easy.h) {
         result.detail = "curl_easy_init failed";
         return result;
     }
-    Sink sink;
-    sink.fd = temp.fd;
-    sink.cap = options.maxBytes;
-    char errorText[CURL_ERROR_SIZE] = {};
 
-    CURL* h = easy.h;
-    curl_easy_setopt(h, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(h, CURLOPT_MAXREDIRS, options.maxRedirects);
-    curl_easy_setopt(h, CURLOPT_FAILONERROR, 1L);
-    curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS,
-                     static_cast<long>(options.connectTimeout.count()));
-    curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, static_cast<long>(options.totalTimeout.count()));
-    if (options.lowSpeedTime.count() > 0) {
-        curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, options.lowSpeedBytesPerSecond);
-        curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME,
-                         static_cast<long>(options.lowSpeedTime.count()));
-    }
-    if (options.maxBytes > 0) {
-        curl_easy_setopt(h, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(options.maxBytes));
-    }
-    curl_easy_setopt(h, CURLOPT_USERAGENT, "nimbrel");
-    curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, writeBody);
-    curl_easy_setopt(h, CURLOPT_WRITEDATA, &sink);
-    curl_easy_setopt(h, CURLOPT_ERRORBUFFER, errorText);
-    if (options.cancel) {
-        curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
-        curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, checkCancel);
-        curl_easy_setopt(h, CURLOPT_XFERINFODATA, const_cast<std::atomic<bool>*>(options.cancel));
-    }
-
-    const CURLcode code = curl_easy_perform(h);
-    curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &result.httpStatus);
-    if (code == CURLE_ABORTED_BY_CALLBACK && options.cancel && options.cancel->load()) {
-        result.status = DownloadStatus::Cancelled;
-        result.detail = "cancelled";
-        return result;
-    }
-    if (code != CURLE_OK) {
-        result.status = statusFromCurl(code, sink);
-        if (result.status == DownloadStatus::WriteFailed && sink.writeErrno != 0) {
-            result.detail = systemError("write", sink.writeErrno);
-        } else {
-            result.detail = errorText[0] ? errorText : curl_easy_strerror(code);
+    // The body goes to the file that replaces the target only when the
+    // whole answer has arrived and was accepted.
+    bool ran = false, transferred = false;
+    auto transfer = [&](int fd) {
+        ran = true;
+        Sink sink;
+        sink.fd = fd;
+        sink.cap = options.maxBytes;
+        char errorText[CURL_ERROR_SIZE] = {};
+        CURL* h = easy.h;
+        curl_easy_setopt(h, CURLOPT_URL, url.c_str());
+        curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
+        curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
+        curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+        curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
+        curl_easy_setopt(h, CURLOPT_MAXREDIRS, options.maxRedirects);
+        curl_easy_setopt(h, CURLOPT_FAILONERROR, 1L);
+        curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS,
+                         static_cast<long>(options.connectTimeout.count()));
+        curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, static_cast<long>(options.totalTimeout.count()));
+        if (options.lowSpeedTime.count() > 0) {
+            curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, options.lowSpeedBytesPerSecond);
+            curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME,
+                             static_cast<long>(options.lowSpeedTime.count()));
         }
-        return result;
-    }
-    // A 3xx left over when redirects are not followed further, or a 1xx, is
-    // not the file that was asked for.
-    if (result.httpStatus < 200 || result.httpStatus > 299) {
-        result.status = DownloadStatus::HttpError;
-        result.detail = "HTTP status " + std::to_string(result.httpStatus);
-        return result;
-    }
+        if (options.maxBytes > 0) {
+            curl_easy_setopt(h, CURLOPT_MAXFILESIZE_LARGE,
+                             static_cast<curl_off_t>(options.maxBytes));
+        }
+        curl_easy_setopt(h, CURLOPT_USERAGENT, "nimbrel");
+        curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, writeBody);
+        curl_easy_setopt(h, CURLOPT_WRITEDATA, &sink);
+        curl_easy_setopt(h, CURLOPT_ERRORBUFFER, errorText);
+        if (options.cancel) {
+            curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
+            curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, checkCancel);
+            curl_easy_setopt(h, CURLOPT_XFERINFODATA,
+                             const_cast<std::atomic<bool>*>(options.cancel));
+        }
 
-    // The data must be on disk before the rename makes it the file of record.
-    if (options.syncToDisk && ::fsync(temp.fd) != 0) {
-        result.status = DownloadStatus::WriteFailed;
-        result.detail = systemError("fsync", errno);
+        const CURLcode code = curl_easy_perform(h);
+        curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &result.httpStatus);
+        if (code == CURLE_ABORTED_BY_CALLBACK && options.cancel && options.cancel->load()) {
+            result.status = DownloadStatus::Cancelled;
+            result.detail = "cancelled";
+        } else if (code != CURLE_OK) {
+            result.status = statusFromCurl(code, sink);
+            if (result.status == DownloadStatus::WriteFailed && sink.writeErrno != 0) {
+                result.detail = systemError("write", sink.writeErrno);
+            } else {
+                result.detail = errorText[0] ? errorText : curl_easy_strerror(code);
+            }
+        } else if (result.httpStatus < 200 || result.httpStatus > 299) {
+            // A 3xx left over when redirects are not followed further, or a
+            // 1xx, is not the file that was asked for.
+            result.status = DownloadStatus::HttpError;
+            result.detail = "HTTP status " + std::to_string(result.httpStatus);
+        } else {
+            transferred = true;
+        }
+        errno = 0;
+        return transferred;
+    };
+    const ReplaceResult placed = replaceFile(
+        file, transfer, options.syncToDisk ? Durability::Kept : Durability::Replaceable);
+    if (ran && !transferred) return result;  // the transfer's own reason
+    if (!placed.ok()) {
+        switch (placed.error) {
+            case ReplaceError::CannotCreate:
+                result.status = DownloadStatus::CannotCreateFile;
+                break;
+            case ReplaceError::RenameFailed:
+                result.status = DownloadStatus::RenameFailed;
+                break;
+            default:
+                result.status = DownloadStatus::WriteFailed;
+                break;
+        }
+        result.detail = placed.reasonText();
         return result;
     }
-    const int fd = temp.fd;
-    temp.fd = -1;
-    if (::close(fd) != 0) {
-        result.status = DownloadStatus::WriteFailed;
-        result.detail = systemError("close", errno);
-        return result;
-    }
-    if (options.validator && !options.validator(temp.path)) {
-        result.status = DownloadStatus::Rejected;
-        result.detail = "the downloaded file was refused";
-        return result;
-    }
-    if (::rename(temp.path.c_str(), file.c_str()) != 0) {
-        result.status = DownloadStatus::RenameFailed;
-        result.detail = systemError("rename", errno);
-        return result;
-    }
-    temp.keep = true;
     result.status = DownloadStatus::Stored;
     return result;
 }

@@ -22,7 +22,6 @@ enum class DownloadStatus {
     Truncated,       // the connection ended before the whole body arrived
     TooLarge,        // the body is larger than the size cap
     WriteFailed,     // the local disk refused the data
-    Rejected,        // the validator refused the complete file
     RenameFailed,    // the complete file could not replace the target
     TransferFailed,  // any other network failure
     Cancelled,       // the cancel flag was raised during the transfer
@@ -51,9 +50,6 @@ struct DownloadOptions {
     bool syncToDisk = true;
     // Raised by another thread to give the transfer up at once.
     const std::atomic<bool>* cancel = nullptr;
-    // Run on the complete temporary file before it replaces the target; false
-    // refuses it and the previous file stays.
-    std::function<bool(const std::string& path)> validator;
 };
 
 DownloadResult downloadToFile(const std::string& url, const std::string& file,

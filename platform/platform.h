@@ -5,15 +5,13 @@
 #include <string>
 
 #include "base/clock.h"
+#include "base/replace_file.h"
+#include "platform/download.h"
 
 namespace nimbrel {
 
 enum class MsgButtons { Ok, OkCancel };
 
-// How much a downloaded file is worth keeping through a power cut. Radar
-// images are replaced every minute and fetched again when missing; base maps
-// are fetched once and kept for good.
-enum class Durability { Replaceable, Kept };
 enum class MsgAnswer { Ok, Cancel };
 
 struct ScreenTwips {
@@ -25,10 +23,11 @@ class Platform {
 public:
     virtual ~Platform() = default;
 
-    // Fetches the address into the local file. True when the whole answer was
-    // stored there; on failure the file is left as it was. A Kept file is on
-    // disk before it replaces the previous one. Waits as sleepMs does.
-    virtual bool download(const std::string& url, const std::string& file,
+    // Fetches the address into the local file: stored() when the whole
+    // answer is there; on failure the file is left as it was and the result
+    // says why. A Kept file is on disk before it replaces the previous one.
+    // Waits as sleepMs does.
+    virtual DownloadResult download(const std::string& url, const std::string& file,
                           Durability durability) = 0;
     // Plays a WAV file and returns when it has finished. An empty name, a
     // missing file or no sound device return at once.

@@ -303,8 +303,13 @@ ConvertResult convertPngToBmp(const std::string& bmpPath, const std::string& png
     try {
         std::vector<unsigned char> bmp;
         ConvertResult result = decodeToBmp(pngPath, limits, bmp);
-        if (result.ok() && !replaceDerivedFile(bmpPath, {{bmp.data(), bmp.size()}}, &result.detail)) {
-            result.status = PngStatus::CannotWrite;
+        if (result.ok()) {
+            const ReplaceResult written =
+                replaceFile(bmpPath, {{bmp.data(), bmp.size()}}, Durability::Replaceable);
+            if (!written.ok()) {
+                result.status = PngStatus::CannotWrite;
+                result.detail = written.reasonText();
+            }
         }
         return result;
     } catch (const std::bad_alloc&) {

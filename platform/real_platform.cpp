@@ -103,11 +103,10 @@ DateTime localDateTime(std::time_t t) {
     return d;
 }
 
-bool RealPlatform::download(const std::string& url, const std::string& file,
+DownloadResult RealPlatform::download(const std::string& url, const std::string& file,
                             Durability durability) {
     if (ended_) {
-        lastDownload_ = {DownloadStatus::Cancelled, 0, "the program has ended"};
-        return false;
+        return {DownloadStatus::Cancelled, 0, "the program has ended"};
     }
     DownloadOptions options = downloadOptions_;
     options.syncToDisk = durability == Durability::Kept;
@@ -118,8 +117,7 @@ bool RealPlatform::download(const std::string& url, const std::string& file,
     waitResponsive([&] {
         return transfer.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
     });
-    lastDownload_ = transfer.get();
-    return lastDownload_.stored();
+    return transfer.get();
 }
 
 void RealPlatform::playSound(const std::string& file) {

@@ -21,15 +21,9 @@ class RealPlatform : public Platform {
 
     // The window that setTopmost acts on and message boxes belong to.
     void setMainWindow(QWidget* window) { mainWindow_ = window; }
-    // Checks each complete download before it replaces the previous file.
-    void setDownloadValidator(std::function<bool(const std::string& path)> validator) {
-        downloadOptions_.validator = std::move(validator);
-    }
-    // Why the last download failed, for diagnostics.
-    const DownloadResult& lastDownload() const { return lastDownload_; }
     const SoundResult& lastSound() const { return lastSound_; }
 
-    bool download(const std::string& url, const std::string& file,
+    DownloadResult download(const std::string& url, const std::string& file,
                   Durability durability) override;
     void playSound(const std::string& file) override;
     void openUrl(const std::string& url) override;
@@ -50,7 +44,6 @@ class RealPlatform : public Platform {
 
     QWidget* mainWindow_ = nullptr;
     DownloadOptions downloadOptions_;
-    DownloadResult lastDownload_;
     SoundResult lastSound_;
     InstanceLock instanceLock_;
     std::atomic<bool> ended_{false};

@@ -178,61 +178,9 @@ std::string formatSettings(const SettingsRecord& record) {
     return out;
 }
 
-FileWriteResult replaceFile(const std::string& path, const std::string& bytes) {
-    namespace fs = std::filesystem;
-    FileWriteResult result;
-    auto fail = [&](FileWriteError error, int err) {
-        result.error = error;
-        result.sysError = err;
-        return result;
-    };
-
-    fs::path target(path);
-    std::string tmpl =
-        (target.parent_path() / (target.filename().string() + ".tmp-XXXXXX")).string();
-    int fd = mkstemp(tmpl.data());
-    if (fd < 0) return fail(FileWriteError::CannotCreate, errno);
-
-    auto discard = [&](FileWriteError error, int err) {
-        if (fd >= 0) close(fd);
-        unlink(tmpl.c_str());
-        return fail(error, err);
-    };
-
-    // Keep the old file's permissions; a new one gets the usual 0644.
-    mode_t mode = 0644;
-    struct stat old;
-    if (stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode)) mode = old.st_mode & 07777;
-    if (fchmod(fd, mode) != 0) return discard(FileWriteError::CannotCreate, errno);
-
-    size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return discard(FileWriteError::WriteFailed, errno);
-        }
-        done += static_cast<size_t>(n);
-    }
-    if (fsync(fd) != 0) return discard(FileWriteError::SyncFailed, errno);
-    int closed = close(fd);
-    fd = -1;
-    if (closed != 0) return discard(FileWriteError::WriteFailed, errno);
-    if (rename(tmpl.c_str(), path.c_str()) != 0)
-        return discard(FileWriteError::RenameFailed, errno);
-
-    // Make the rename itself durable; the new content is in place either way.
-    std::string dir = target.parent_path().empty() ? "." : target.parent_path().string();
-    int dirFd = open(dir.c_str(), O_RDONLY | O_DIRECTORY);
-    if (dirFd >= 0) {
-        fsync(dirFd);
-        close(dirFd);
-    }
-    return result;
-}
-
-FileWriteResult writeSettings(const std::string& path, const SettingsRecord& record) {
-    return replaceFile(path, formatSettings(record));
+ReplaceResult writeSettings(const std::string& path, const SettingsRecord& record) {
+    const std::string bytes = formatSettings(record);
+    return replaceFile(path, {{bytes.data(), bytes.size()}}, Durability::Kept);
 }
 
 }  // namespace nimbrel

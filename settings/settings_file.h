@@ -5,6 +5,8 @@
 #include <optional>
 #include <string>
 
+#include "base/replace_file.h"
+
 namespace nimbrel {
 
 inline constexpr const char* kSettingsFileName = "vesk.ini";
@@ -95,21 +97,8 @@ StartupSettings interpretSettings(const SettingsReadResult& read, double screenW
 // written as 0 so that the file always reads back.
 std::string formatSettings(const SettingsRecord& record);
 
-enum class FileWriteError { None, CannotCreate, WriteFailed, SyncFailed, RenameFailed };
-
-struct FileWriteResult {
-    FileWriteError error = FileWriteError::None;
-    int sysError = 0;  // errno of the failing call
-    bool ok() const { return error == FileWriteError::None; }
-};
-
-// Replaces the file with the given bytes: they go to a new file in the same
-// folder, which is flushed to disk and renamed over the old one, so a failed
-// write never leaves a shortened or empty file behind. On failure the old
-// file is untouched and the new one is removed.
-FileWriteResult replaceFile(const std::string& path, const std::string& bytes);
-
-// writesettings: formatSettings written through replaceFile.
-FileWriteResult writeSettings(const std::string& path, const SettingsRecord& record);
+// writesettings: formatSettings replacing the file, kept for good: a failed
+// write never leaves a shortened or empty file behind.
+ReplaceResult writeSettings(const std::string& path, const SettingsRecord& record);
 
 }  // namespace nimbrel

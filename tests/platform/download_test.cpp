@@ -221,25 +221,6 @@ TEST_F(DownloadTest, AStalledServerIsGivenUpWithinTheConfiguredLimitOrOnCancel) 
     }
 }
 
-TEST_F(DownloadTest, TheValidatorSeesTheWholeFileAndCanRefuseIt) {
-    DownloadOptions o = shortOptions();
-    std::string seen;
-    o.validator = [&](const std::string& path) {
-        seen = readFileBytes(path);
-        return false;
-    };
-    DownloadResult r = downloadToFile(server_.url("/ok"), target_, o);
-    EXPECT_EQ(r.status, DownloadStatus::Rejected);
-    EXPECT_EQ(seen, "radar body");
-    EXPECT_EQ(shown(readFileBytes(target_)), kOld);
-    EXPECT_EQ(folderEntries(dir_.path()), std::vector<std::string>{"vesk_image.png"});
-
-    o.validator = [](const std::string& path) { return readFileBytes(path) == "radar body"; };
-    r = downloadToFile(server_.url("/ok"), target_, o);
-    EXPECT_EQ(r.status, DownloadStatus::Stored) << r.detail;
-    EXPECT_EQ(readFileBytes(target_), "radar body");
-}
-
 TEST_F(DownloadTest, ANewFileGetsTheUsualPermissions) {
     const mode_t mask = ::umask(022);
     const std::string fresh = dir_.file("vesk_image_s.png");

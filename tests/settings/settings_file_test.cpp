@@ -240,14 +240,14 @@ TEST(Settings, AFailedWriteKeepsTheOldFile) {
     TempDir dir;
     // The target's folder is a regular file: nothing can be created there.
     writeFileBytes(dir.file("plain"), "x");
-    FileWriteResult r = writeSettings(dir.file("plain") + "/vesk.ini", exampleRecord());
-    EXPECT_EQ(r.error, FileWriteError::CannotCreate);
+    ReplaceResult r = writeSettings(dir.file("plain") + "/vesk.ini", exampleRecord());
+    EXPECT_EQ(r.error, ReplaceError::CannotCreate);
     EXPECT_EQ(readFileBytes(dir.file("plain")), "x");
 
     // The target is a folder: the rename fails and the new file is removed.
     std::filesystem::create_directory(dir.file("vesk.ini"));
     r = writeSettings(dir.file("vesk.ini"), exampleRecord());
-    EXPECT_EQ(r.error, FileWriteError::RenameFailed);
+    EXPECT_EQ(r.error, ReplaceError::RenameFailed);
     EXPECT_TRUE(std::filesystem::is_directory(dir.file("vesk.ini")));
     EXPECT_EQ(filesIn(dir.path()), 2u);
 }
@@ -261,14 +261,14 @@ TEST(Settings, AWriteCutShortLeavesTheOldFileWhole) {
     // halfway, as a full disk would.
     SettingsRecord changed = exampleRecord();
     changed.region = 2;
-    FileWriteResult r;
+    ReplaceResult r;
     {
         FileSizeLimit limit(20);
         ASSERT_TRUE(limit.active());
         r = writeSettings(dir.file("vesk.ini"), changed);
     }
 
-    EXPECT_EQ(r.error, FileWriteError::WriteFailed);
+    EXPECT_EQ(r.error, ReplaceError::WriteFailed);
     EXPECT_EQ(readFileBytes(dir.file("vesk.ini")), old);
     EXPECT_EQ(filesIn(dir.path()), 1u);
 

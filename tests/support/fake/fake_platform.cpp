@@ -5,22 +5,24 @@
 
 namespace nimbrel {
 
-bool FakePlatform::download(const std::string& url, const std::string& file,
-                            Durability durability) {
+DownloadResult FakePlatform::download(const std::string& url, const std::string& file,
+                                      Durability durability) {
+    const DownloadResult stored{DownloadStatus::Stored};
+    const DownloadResult failed{DownloadStatus::ConnectFailed, 0, "no answer in the fake"};
     downloadedUrls.push_back(url);
     lastDurability = durability;
     if (failNextDownloads > 0) {
         --failNextDownloads;
-        return false;
+        return failed;
     }
     auto it = bodies.find(url);
     if (it != bodies.end()) {
         std::ofstream out(file, std::ios::binary | std::ios::trunc);
         out.write(it->second.data(), static_cast<std::streamsize>(it->second.size()));
-        return static_cast<bool>(out);
+        return out ? stored : DownloadResult{DownloadStatus::WriteFailed};
     }
-    if (httpFallback) return httpFallback(url, file);
-    return false;
+    if (httpFallback) return httpFallback(url, file) ? stored : failed;
+    return failed;
 }
 
 void FakePlatform::sleepMs(int ms) {

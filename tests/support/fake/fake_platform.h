@@ -20,7 +20,7 @@ public:
         MsgButtons buttons;
     };
 
-    bool download(const std::string& url, const std::string& file,
+    DownloadResult download(const std::string& url, const std::string& file,
                   Durability durability) override;
     void playSound(const std::string& file) override { sounds.push_back(file); }
     void openUrl(const std::string& url) override { openedUrls.push_back(url); }
