@@ -80,16 +80,7 @@ void Form1::Check1_Click() {
 }
 
 void Form1::Check6_Click() {
-    if (Check6->value() == 1) {
-        warnRadii[0] = 107.0f;
-        warnRadii[1] = 105.0f;
-        warnRadii[2] = 56.0f;
-    } else {
-        warnRadii[0] = 85.0f;
-        warnRadii[1] = 82.0f;
-        warnRadii[2] = 41.0f;
-    }
-    warnRadii[3] = 4.6904f;
+    warnRadii = Check6->value() == 1 ? kWidenedRadii : kNormalRadii;
 }
 
 }  // namespace nimbrel

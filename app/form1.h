@@ -13,7 +13,10 @@
 
 #include "app/controls.h"
 #include "settings/region_table.h"
+#include "cycle/classify.h"
+#include "cycle/rain_scan.h"
 #include "imaging/composite.h"
+#include "settings/settings_file.h"
 #include "platform/platform.h"
 
 namespace nimbrel {
@@ -135,30 +138,30 @@ public:
     std::string programFolder;
     std::string serverBase;
     int32_t tickThreshold = 18;
-    std::string soundFiles[3][3];
-    int16_t tintOffsets[6][3] = {};
-    std::string historyFiles[7];
-    double historyTimes[7] = {};
+    std::array<std::array<std::string, 3>, 3> soundFiles;
+    std::array<std::array<int16_t, 3>, 6> tintOffsets{};
+    std::array<std::string, 7> historyFiles;
+    std::array<double, 7> historyTimes{};
     std::string logFilePath;
     int16_t currentRegion = 0;
     RegionTable regions;
-    double savedLocations[11][2] = {};
+    std::array<std::array<double, 2>, kSettingsRegions> savedLocations{};
     double windowLeft = 0;
     double windowTop = 0;
     bool windowPositionKnown = false;
     int16_t soundLevel = 0;
-    float warnRadii[4] = {85.0f, 82.0f, 41.0f, 4.6904f};
+    WarnRadii warnRadii = kNormalRadii;
     double smallScaleX = 0, smallScaleY = 0;
     double detailScaleX = 0, detailScaleY = 0;
-    std::string cityTable[101][3];
+    std::array<std::array<std::string, 3>, 101> cityTable;
     int listedCities = 0;  // rows 1..listedCities of cityTable hold this region's cities
 
     int32_t tickCount = 0;
     double lastRunTime = 0;
     double lastHistoryRun = 0;
     int16_t locationAccepted = 0;
-    int32_t prevCounts[4][21] = {};
-    int prevLevels[4] = {};
+    Counts prevCounts{};
+    Levels prevLevels{};
 
     double entryLatitude = 0, entryLongitude = 0;
     std::string savedStatusCaption;
@@ -195,7 +198,6 @@ private:
     FetchResult fetchImage(const std::string& url, const std::string& file,
                            Durability durability, const std::string& bmp);
     std::string soundFile(int kind) const;
-    std::array<std::array<int32_t, 21>, 4> prevCountsAsCounts() const;
     void applyWindowGeometry();
     void rightAnchorTo(double newWidth);
     void endProgram();

@@ -5,16 +5,11 @@
 #include <string>
 #include <vector>
 
+#include "base/rgb.h"
+
 namespace nimbrel {
 
 enum class ControlKind { Label, CommandButton, CheckBox, OptionButton, TextBox, MultiLineText, ComboBox, Image, Shape, Frame };
-
-struct Rgb {
-    int r = 0;
-    int g = 0;
-    int b = 0;
-    bool operator==(const Rgb&) const = default;
-};
 
 struct FontDesign {
     std::string family;  // the design's family name ("ＭＳ ゴシック" ...)

@@ -1,17 +1,12 @@
 // The location-setting mode: typing a location or taking a city's, with
 // range checks, cancel, saving and logging.
 #include "app/form1.h"
+#include "cycle/classify.h"
 #include "base/text_util.h"
 #include "settings/log_file.h"
 
 namespace nimbrel {
 
-namespace {
-// Strictly inside the region: a point on a bound is out of range.
-bool strictlyInside(double lat, double lon, double west, double east, double north, double south) {
-    return south / 3600 < lat && lat < north / 3600 && west / 3600 < lon && lon < east / 3600;
-}
-}  // namespace
 
 void Form1::Check2_Click() {
     if (Check2->value() == 1) {
@@ -50,7 +45,7 @@ void Form1::Check2_Click() {
         savedStatusCaption = Label2->caption();
         savedStatusColor = Label2->backColor();
         Label2->setCaption("緯度経度を入力して下さい");
-        Label2->setBackColor(Rgb{255, 255, 192});
+        Label2->setBackColor(statusRgb(StatusColor::LightYellow));
         entryLatitude = latitude();
         entryLongitude = longitude();
         locationAccepted = 0;
@@ -138,7 +133,8 @@ void Form1::Command3_Click() {
     }
     double lat = leadingNumber(Text2->text());
     double lon = leadingNumber(Text3->text());
-    if (!strictlyInside(lat, lon, west(), east(), north(), south())) {
+    // A typed location on a bound of the region is out of range.
+    if (!insideStrict(regionBounds(regions, currentRegion), lat, lon)) {
         platform_.messageBox("範囲外です", "エラー", MsgButtons::Ok);
         Text2->setText("");
         Text3->setText("");

@@ -1,5 +1,6 @@
 // The exit button and the small controls: sound level, always on top, links.
 #include "app/form1.h"
+#include "cycle/classify.h"
 #include "base/text_util.h"
 #include "settings/log_file.h"
 
@@ -20,22 +21,10 @@ void Form1::Command2_Click() {
 }
 
 void Form1::Command5_Click() {
-    switch (soundLevel) {
-        case 0:
-            soundLevel = 1;
-            Label17->setCaption("警告音小");
-            break;
-        case 1:
-            soundLevel = 2;
-            Label17->setCaption("警告音無");
-            break;
-        case 2:
-            soundLevel = 0;
-            Label17->setCaption("警告音大");
-            break;
-        default:
-            break;
-    }
+    // Loud, soft, silent, loud again; any other level stays as it is.
+    if (!soundLevelCaption(soundLevel)) return;
+    soundLevel = static_cast<int16_t>((soundLevel + 1) % 3);
+    Label17->setCaption(soundLevelCaption(soundLevel));
 }
 
 void Form1::Check5_Click() { platform_.setTopmost(Check5->value() == 1); }

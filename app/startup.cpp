@@ -4,6 +4,8 @@
 #include <fstream>
 
 #include "app/form1.h"
+#include "settings/program_files.h"
+#include "cycle/classify.h"
 #include "settings/log_file.h"
 #include "settings/region_table.h"
 #include "settings/settings_file.h"
@@ -23,7 +25,7 @@ constexpr const char* kDefaultServer = "http://127.0.0.1:8642";
 // The radar service's base address: the first line of server.ini, or the
 // local radar service when the file is missing or empty.
 std::string readServerBase(const std::string& folder) {
-    std::ifstream in(folder + "server.ini", std::ios::binary);
+    std::ifstream in(folder + files::kServer, std::ios::binary);
     std::string line;
     if (in && std::getline(in, line)) {
         if (line.size() >= 3 && line.compare(0, 3, "\xEF\xBB\xBF") == 0) line.erase(0, 3);
@@ -60,23 +62,17 @@ void Form1::Form_Load() {
     Text2->setText("");
     Text3->setText("");
     // 7.
-    static const char* kSounds[3][2] = {{"RING3.WAV", "RING3s.WAV"},
-                                        {"SOUND36.WAV", "SOUND36s.WAV"},
-                                        {"SOUND38.WAV", "SOUND38s.WAV"}};
     for (int kind = 0; kind < 3; ++kind) {
-        soundFiles[0][kind] = programFolder + kSounds[kind][0];
-        soundFiles[1][kind] = programFolder + kSounds[kind][1];
+        soundFiles[0][kind] = programFolder + files::kSounds[kind][0];
+        soundFiles[1][kind] = programFolder + files::kSounds[kind][1];
         soundFiles[2][kind].clear();
     }
     // 8.
-    static const int16_t kTints[6][3] = {{0, 0, 0},    {16, -7, -7}, {8, -14, 8},
-                                         {-7, -7, 16}, {-14, 8, 8},  {-7, 16, -7}};
-    for (int k = 0; k < 6; ++k)
-        for (int c = 0; c < 3; ++c) tintOffsets[k][c] = kTints[k][c];
+    tintOffsets = {{{0, 0, 0}, {16, -7, -7}, {8, -14, 8}, {-7, -7, 16}, {-14, 8, 8}, {-7, 16, -7}}};
     // 9, 10.
-    historyFiles[0] = programFolder + "vesk_image_s.png";
+    historyFiles[0] = programFolder + files::kTopImage;
     for (int k = 1; k <= 6; ++k)
-        historyFiles[k] = programFolder + "before_" + std::to_string(k) + ".png";
+        historyFiles[k] = programFolder + files::historyImage(k);
     for (int k = 2; k <= 6; ++k) historyTimes[k] = 0;
     // 11.
     const DateTime started = platform_.now();
@@ -89,7 +85,7 @@ void Form1::Form_Load() {
     // 13.
     Label18->setCaption(versionText());
     // 14. Without the region table the program cannot work.
-    RegionTableResult table = readRegionTable(programFolder + "area_map.ini");
+    RegionTableResult table = readRegionTable(programFolder + files::kRegionTable);
     if (!table.ok()) {
         platform_.messageBox(regionTableErrorText(table), "nimbrel", MsgButtons::Ok);
         endProgram();
@@ -100,20 +96,18 @@ void Form1::Form_Load() {
     SettingsRecord start;
     start.latitude = Label3->caption();
     start.longitude = Label4->caption();
-    for (int r = 0; r < 11; ++r)
-        for (int i = 0; i < 2; ++i) start.savedLocations[r][i] = savedLocations[r][i];
+    start.savedLocations = savedLocations;
     if (windowPositionKnown) {
         start.windowLeft = windowLeft;
         start.windowTop = windowTop;
     }
-    SettingsReadResult read = readSettings(programFolder + kSettingsFileName, start);
+    SettingsReadResult read = readSettings(programFolder + files::kSettings, start);
     ScreenTwips screen = platform_.screenSizeTwips();
     StartupSettings s = interpretSettings(read, screen.width, screen.height);
     currentRegion = static_cast<int16_t>(s.currentRegion);
     Label3->setCaption(s.latitude);
     Label4->setCaption(s.longitude);
-    for (int r = 0; r < 11; ++r)
-        for (int i = 0; i < 2; ++i) savedLocations[r][i] = s.savedLocations[r][i];
+    savedLocations = s.savedLocations;
     // 16-19 (the rules live in interpretSettings).
     bool unset = s.locationUnset;
     if (unset) {
@@ -145,19 +139,7 @@ void Form1::Form_Load() {
         }
     }
     // 23.
-    switch (soundLevel) {
-        case 0:
-            Label17->setCaption("警告音大");
-            break;
-        case 1:
-            Label17->setCaption("警告音小");
-            break;
-        case 2:
-            Label17->setCaption("警告音無");
-            break;
-        default:
-            break;
-    }
+    if (const char* caption = soundLevelCaption(soundLevel)) Label17->setCaption(caption);
     // 24.
     Check6_Click();
     // 25.
@@ -177,8 +159,8 @@ void Form1::Form_Load() {
     struct BaseMap {
         std::string png, bmp, path;
     } maps[2] = {
-        {programFolder + key + ".png", programFolder + "basemap.bmp", "/2/basemap1.png"},
-        {programFolder + key + "s.png", programFolder + "basemaps.bmp", "/1/basemap1.png"}};
+        {programFolder + files::detailBaseMap(key), programFolder + files::kDetailBaseBitmap, "/2/basemap1.png"},
+        {programFolder + files::smallBaseMap(key), programFolder + files::kSmallBaseBitmap, "/1/basemap1.png"}};
     for (const BaseMap& m : maps) {
         if (!checkPng(m.png).ok()) {
             // Kept for good once stored, so only a whole, decodable map is.
@@ -205,7 +187,7 @@ void Form1::Form_Load() {
     }
     // 29.
     Combo2->clearItems();
-    CityList cities = readCities(programFolder + "toshi.ini", b);
+    CityList cities = readCities(programFolder + files::kCityTable, b);
     listedCities = static_cast<int>(cities.cities.size());
     for (size_t n = 0; n < cities.cities.size(); ++n) {
         cityTable[n + 1][0] = cities.cities[n].name;
@@ -234,7 +216,7 @@ void Form1::Form_Load() {
         Check2->setValue(1);
         Label8->setCaption("地点未設定");
         Label2->setCaption("動作地点を設定して下さい");
-        Label2->setBackColor(Rgb{255, 128, 128});
+        Label2->setBackColor(statusRgb(StatusColor::LightRed));
     }
 }
 
@@ -251,12 +233,9 @@ void Form1::writesettings() {
     r.check6 = Check6->value();
     r.check3 = Check3->value();
     r.soundLevel = soundLevel;
-    for (int i = 0; i < 11; ++i) {
-        r.savedLocations[i][0] = savedLocations[i][0];
-        r.savedLocations[i][1] = savedLocations[i][1];
-    }
+    r.savedLocations = savedLocations;
     // A failed write leaves the previous file whole; nothing is reported.
-    (void)writeSettings(programFolder + kSettingsFileName, r);
+    (void)writeSettings(programFolder + files::kSettings, r);
 }
 
 }  // namespace nimbrel

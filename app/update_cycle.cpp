@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "app/form1.h"
+#include "settings/program_files.h"
 #include "base/text_util.h"
 #include "cycle/alerts.h"
 #include "cycle/classify.h"
@@ -75,7 +76,7 @@ std::string Form1::soundFile(int kind) const {
 void Form1::Command1_Click() {
     if (cycleRunning_) return;
     // 1. Outside the region: nothing at all.
-    if (!locationInRegion(latitude(), longitude(), west(), east(), north(), south())) return;
+    if (!insideInclusive(regionBounds(regions, currentRegion), latitude(), longitude())) return;
     // 2, 3.
     const double nowDays = timeOfDayDays(platform_.now());
     ThrottleDecision td =
@@ -98,12 +99,12 @@ void Form1::Command1_Click() {
     std::string clockNote;
     std::string commNote;
     const std::string& key = regions.regionKey[currentRegion];
-    const std::string detailPng = programFolder + "vesk_image.png";
+    const std::string detailPng = programFolder + files::kDetailImage;
     const std::string detailUrl =
         radarImageAddress(serverBase, key, platform_.now(), RadarImage::Detail);
     // Each attempt also converts the image into "vesk_image.bmp" for the
     // scan below; a failed attempt leaves both files as they were.
-    const std::string detailBmp = programFolder + "vesk_image.bmp";
+    const std::string detailBmp = programFolder + files::kDetailBitmap;
     FetchResult detail = fetchImage(detailUrl, detailPng, Durability::Replaceable, detailBmp);
     letEventsRun();
     if (detail == FetchResult::Failed) {
@@ -122,7 +123,7 @@ void Form1::Command1_Click() {
         commNote += kDetailFailedNote;
         Label15->setCaption(kErrorStamp);
         Label2->setCaption(commErrorStatus(platform_.now()));
-        Label2->setBackColor(Rgb{255, 255, 192});
+        Label2->setBackColor(statusRgb(StatusColor::LightYellow));
         platform_.playSound(soundFile(0));
         Text4->setText(addCommErrorToHistory(Text4->text(), commNote, platform_.now()));
         setMousePointer(0);
@@ -151,7 +152,7 @@ void Form1::Command1_Click() {
     smallBitmapFrom_.clear();
     const FetchResult top =
         fetchImage(topUrl, historyFiles[0], Durability::Replaceable,
-                   smallViewDue ? programFolder + "vesk_image_s.bmp" : std::string());
+                   smallViewDue ? programFolder + files::kTopBitmap : std::string());
     if (top == FetchResult::Failed) commNote += kTopFailedNote;
     if (top == FetchResult::Converted) smallBitmapFrom_ = historyFiles[0];
     letEventsRun();
@@ -159,15 +160,14 @@ void Form1::Command1_Click() {
     // 11. A bitmap that cannot be read skips this cycle's analysis; the
     // status shown stays as it was.
     SourceBitmap bmp;
-    if (converted) bmp = readSourceBitmap(programFolder + "vesk_image.bmp");
+    if (converted) bmp = readSourceBitmap(programFolder + files::kDetailBitmap);
     bool analysed = converted && bmp.ok();
     ScanResult scan;
     ClassRecords classes{};
     Levels levels{};
     if (analysed) {
         PixelBlock block{bmp.pixels.data(), bmp.width, bmp.height, bmp.stride};
-        scan = scanRain(block, loc.px, loc.py,
-                        {warnRadii[0], warnRadii[1], warnRadii[2], warnRadii[3]},
+        scan = scanRain(block, loc.px, loc.py, warnRadii,
                         static_cast<int>(regions.regionWidthPx[currentRegion][1]),
                         static_cast<int>(regions.regionHeightPx[currentRegion][1]));
         analysed = scan.error == ScanError::None;
@@ -176,7 +176,7 @@ void Form1::Command1_Click() {
         Text1->setText(scan.picture);
         Label1->setCaption(countTableText(scan.counts));
         // 12.
-        classes = classifyRain(scan.counts, prevCountsAsCounts());
+        classes = classifyRain(scan.counts, prevCounts);
         levels = levelsOf(classes);
         StatusLines lines = statusLines(classes, clockNote);
         Label2->setCaption(lines.caption);
@@ -186,8 +186,7 @@ void Form1::Command1_Click() {
         const DateTime t = platform_.now();
         Text4->setText(updateHistory(Text4->text(), commNote, t, stamp, head));
         if (Check3->value() == 1) appendLog(cycleLogLine(dayText(t), stamp, head));
-        Levels prev{prevLevels[0], prevLevels[1], prevLevels[2], prevLevels[3]};
-        SoundKind kind = chooseSound(prev, levels, soundLevel);
+        SoundKind kind = chooseSound(prevLevels, levels, soundLevel);
         if (kind != SoundKind::None) platform_.playSound(soundFile(static_cast<int>(kind)));
     } else {
         lastImagingProblem =
@@ -205,12 +204,9 @@ void Form1::Command1_Click() {
         tickThreshold = adaptiveThreshold(levels, scan.counts);
         Label1->setCaption(Label1->caption() + intervalText(tickThreshold));
         Label2->setCaption(Label2->caption() + coverageNote(scan.counts));
-        auto rgb = statusRgb(statusColor(levels));
-        Label2->setBackColor(rgb ? std::optional<Rgb>(Rgb{rgb->red, rgb->green, rgb->blue})
-                                 : std::nullopt);
-        for (int i = 0; i < 4; ++i) prevLevels[i] = levels[i];
-        for (int b = 0; b < 4; ++b)
-            for (int i = 0; i <= 11; ++i) prevCounts[b][i] = scan.counts[b][i];
+        Label2->setBackColor(statusRgb(statusColor(levels)));
+        prevLevels = levels;
+        prevCounts = scan.counts;
     } else {
         // Nothing was learnt: look again soon, but not on every tick.
         tickThreshold = std::max<int32_t>(tickThreshold, 6);
@@ -227,11 +223,5 @@ void Form1::Command1_Click() {
     setMousePointer(0);
 }
 
-Counts Form1::prevCountsAsCounts() const {
-    Counts c{};
-    for (int b = 0; b < 4; ++b)
-        for (int i = 0; i < kPaletteIndices; ++i) c[b][i] = prevCounts[b][i];
-    return c;
-}
 
 }  // namespace nimbrel

@@ -1,6 +1,7 @@
 // The three views of the large area: the text picture, the small radar view
 // and the detail view, their composites and the location marker.
 #include "app/form1.h"
+#include "settings/program_files.h"
 #include "imaging/composite.h"
 #include "imaging/marker.h"
 #include "platform/png_to_bmp.h"
@@ -49,9 +50,9 @@ void Form1::reportImaging(const CompositeResult& result, Control* picture, const
 }
 
 void Form1::drawdetail() {
-    const std::string out = programFolder + "vesk_detail.bmp";
+    const std::string out = programFolder + files::kPicture;
     CompositeResult r =
-        composeDetail(programFolder + "vesk_image.bmp", programFolder + "basemap.bmp", out, viewParams(false));
+        composeDetail(programFolder + files::kDetailBitmap, programFolder + files::kDetailBaseBitmap, out, viewParams(false));
     reportImaging(r, Image2, out);
     if (r.ok()) showIfEnlarged(*this, Image2);
     Shape1->setVisible(false);
@@ -60,21 +61,21 @@ void Form1::drawdetail() {
 void Form1::drawsmall(const std::string& radarPng, int16_t tintRow) {
     // The cycle's fetch may have converted this very download already.
     if (smallBitmapFrom_.empty() || smallBitmapFrom_ != radarPng)
-        imgtobmp(programFolder + "vesk_image_s.bmp", radarPng);
+        imgtobmp(programFolder + files::kTopBitmap, radarPng);
     smallBitmapFrom_.clear();
     letEventsRun();
     if (tintRow < 0 || tintRow > 5) tintRow = 0;
     Tint tint{tintOffsets[tintRow][0], tintOffsets[tintRow][1], tintOffsets[tintRow][2]};
-    const std::string out = programFolder + "vesk_detail.bmp";
-    CompositeResult r = composeSmall(programFolder + "vesk_image_s.bmp", programFolder + "basemaps.bmp", out,
+    const std::string out = programFolder + files::kPicture;
+    CompositeResult r = composeSmall(programFolder + files::kTopBitmap, programFolder + files::kSmallBaseBitmap, out,
                                      viewParams(true), tint);
     reportImaging(r, Image2, out);
     if (r.ok()) showIfEnlarged(*this, Image2);
 }
 
 void Form1::drawbase() {
-    const std::string out = programFolder + "vesk_detail.bmp";
-    CompositeResult r = composeBase(programFolder + "basemaps.bmp", out, viewParams(true));
+    const std::string out = programFolder + files::kPicture;
+    CompositeResult r = composeBase(programFolder + files::kSmallBaseBitmap, out, viewParams(true));
     reportImaging(r, Image1, out);
     if (r.ok()) showIfEnlarged(*this, Image1);
 }

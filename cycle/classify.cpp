@@ -144,16 +144,16 @@ StatusColor statusColor(const Levels& levels) {
     return color;
 }
 
-std::optional<RgbColor> statusRgb(StatusColor color) {
+std::optional<Rgb> statusRgb(StatusColor color) {
     switch (color) {
         case StatusColor::ButtonFace:
             return std::nullopt;
         case StatusColor::LightYellow:
-            return RgbColor{255, 255, 192};
+            return Rgb{255, 255, 192};
         case StatusColor::LightOrange:
-            return RgbColor{255, 192, 128};
+            return Rgb{255, 192, 128};
         case StatusColor::LightRed:
-            return RgbColor{255, 128, 128};
+            return Rgb{255, 128, 128};
     }
     return std::nullopt;
 }
@@ -167,6 +167,11 @@ SoundKind chooseSound(const Levels& p, const Levels& now, int soundLevel) {
     if (p[kHeavy] < 2 && now[kHeavy] > 1) kind = SoundKind::Heavy;
     if (now[kIntense] > 0) kind = SoundKind::Heavy;
     return kind;
+}
+
+const char* soundLevelCaption(int soundLevel) {
+    static constexpr const char* kCaptions[3] = {"警告音大", "警告音小", "警告音無"};
+    return soundLevel >= 0 && soundLevel <= 2 ? kCaptions[soundLevel] : nullptr;
 }
 
 }  // namespace nimbrel

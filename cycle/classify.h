@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "base/rgb.h"
 #include "cycle/rain_scan.h"
 
 namespace nimbrel {
@@ -51,15 +52,10 @@ std::string headline(const ClassRecords& classes);
 std::string coverageNote(const Counts& counts);
 
 enum class StatusColor { ButtonFace, LightYellow, LightOrange, LightRed };
-struct RgbColor {
-    std::uint8_t red = 0;
-    std::uint8_t green = 0;
-    std::uint8_t blue = 0;
-};
 StatusColor statusColor(const Levels& levels);
 // The colour of the three warning shades; none for ButtonFace, which is the
 // toolkit's own.
-std::optional<RgbColor> statusRgb(StatusColor color);
+std::optional<Rgb> statusRgb(StatusColor color);
 
 enum class SoundKind { None = -1, Ring = 0, Rain = 1, Heavy = 2 };
 
@@ -67,5 +63,9 @@ enum class SoundKind { None = -1, Ring = 0, Rain = 1, Heavy = 2 };
 // cycle's levels. At most one; None at sound level 2 (silent) and at any
 // level that has no files (outside 0..1).
 SoundKind chooseSound(const Levels& prevLevels, const Levels& levels, int soundLevel);
+
+// Label17's caption for a sound level: "警告音大", "警告音小", "警告音無" for
+// 0, 1, 2; none for any other level.
+const char* soundLevelCaption(int soundLevel);
 
 }  // namespace nimbrel

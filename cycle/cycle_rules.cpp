@@ -15,11 +15,6 @@ bool tickStartsCycle(int tickCount, int tickThreshold) {
     return tickCount % tickThreshold == 0 || tickCount > tickThreshold;
 }
 
-bool locationInRegion(double lat, double lon, double west, double east, double north,
-                      double south) {
-    return !(lat < south / 3600 || lat > north / 3600 || lon < west / 3600 || lon > east / 3600);
-}
-
 ThrottleDecision throttleDecision(double nowDays, double lastRunTime, bool locationAccepted,
                                   int tickThreshold) {
     ThrottleDecision decision;

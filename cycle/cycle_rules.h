@@ -13,9 +13,6 @@ inline constexpr const char* kWaitingCaption = "更新待ち";
 // tickCount already counts this tick.
 bool tickStartsCycle(int tickCount, int tickThreshold);
 
-// Bounds in arc-seconds, as the region table holds them; the bounds count as
-// inside.
-bool locationInRegion(double lat, double lon, double west, double east, double north, double south);
 
 struct ThrottleDecision {
     bool throttled = false;

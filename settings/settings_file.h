@@ -6,10 +6,11 @@
 #include <string>
 
 #include "base/replace_file.h"
+#include "settings/program_files.h"
 
 namespace nimbrel {
 
-inline constexpr const char* kSettingsFileName = "vesk.ini";
+inline constexpr const char* kSettingsFileName = files::kSettings;
 inline constexpr int kSettingsRegions = 11;
 
 struct SettingsRecord {

@@ -66,7 +66,7 @@ TEST(StatusColor, WorstClassColoursTheStatusLine) {
     std::vector<int> rgb;
     for (StatusColor c :
          {StatusColor::LightYellow, StatusColor::LightOrange, StatusColor::LightRed})
-        rgb.insert(rgb.end(), {statusRgb(c)->red, statusRgb(c)->green, statusRgb(c)->blue});
+        rgb.insert(rgb.end(), {statusRgb(c)->r, statusRgb(c)->g, statusRgb(c)->b});
     EXPECT_EQ(rgb, (std::vector<int>{255, 255, 192, 255, 192, 128, 255, 128, 128}));
 }
 

@@ -92,13 +92,3 @@ TEST(HistoryRefresh, DueWhenImagesOrRefreshesAreMoreThan172SecondsApart) {
     for (const auto& c : cases)
         EXPECT_EQ(historyRefreshDue(c.time0, c.time1, c.now, c.lastRun), c.due) << c.what;
 }
-
-TEST(LocationCheck, RegionBoundsCountAsInside) {
-    const double west = 138 * 3600.0, east = 141 * 3600.0, north = 37 * 3600.0, south = 34 * 3600.0;
-    EXPECT_TRUE(locationInRegion(35.6895, 139.6917, west, east, north, south));
-    EXPECT_TRUE(locationInRegion(37.0, 138.0, west, east, north, south));
-    EXPECT_TRUE(locationInRegion(34.0, 141.0, west, east, north, south));
-    EXPECT_FALSE(locationInRegion(37.0001, 139, west, east, north, south));
-    EXPECT_FALSE(locationInRegion(35, 137.9999, west, east, north, south));
-    EXPECT_FALSE(locationInRegion(0, 0, west, east, north, south));
-}
