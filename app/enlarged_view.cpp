@@ -9,74 +9,29 @@ void Form1::Check1_Click() {
         setWidth(12980);
         setHeight(10149);
         Command2->setLeft(1900);
-        bool standard = Option1->value() == 1;
+        // The picture of the selected view: the text picture for the
+        // standard view, the map otherwise, with the marker and the history
+        // button only on the small map.
+        const bool standard = Option1->value() == 1;
         Text1->setVisible(standard);
         Image2->setVisible(!standard);
-        if (Option2->value() == 1) {
-            Shape1->setVisible(true);
-            Command4->setVisible(historyTimes[2] != 0);
-        } else {
-            Shape1->setVisible(false);
-            Command4->setVisible(false);
-        }
-        Command1->setVisible(true);
-        Command2->setTop(1110);
-        Command2->setHeight(570);
-        Command2->setWidth(975);
-        Check1->setTop(1320);
-        Check1->setLeft(390);
-        Check1->setWidth(1260);
-        Check1->setCaption("拡大表示");
-        Check1->setFontSize(11);
-        Image1->setVisible(false);
-        Label1->setVisible(true);
-        Label2->setTop(120);
-        Label2->setLeft(10);
-        Label2->setWidth(2910);
-        Label2->setHeight(885);
-        Check2->setVisible(true);
-        Text2->setVisible(false);
-        Text3->setVisible(false);
-        Text4->setVisible(true);
-        Text5->setVisible(false);
-        Label3->setEnabled(true);
-        Label4->setEnabled(true);
-        Label7->setVisible(false);
-        Label8->setVisible(false);
-        Label9->setVisible(false);
-        Check2->setValue(0);
-        Command3->setVisible(false);
-        Command8->setVisible(false);
-    } else {
-        Shape1->setVisible(false);
-        if (Check4->value() == 1) {
-            double left = Left() + Width() - 3420;
-            double limit = platform_.screenSizeTwips().width - 3000;
-            if (limit < left) left = limit;
-            setLeft(left);
-        }
-        setWidth(3420);
-        setHeight(1120);
-        Command1->setVisible(false);
-        Command2->setTop(315);
-        Command2->setLeft(2460);
-        Command2->setHeight(405);
-        Command2->setWidth(825);
-        Check1->setTop(15);
-        Check1->setLeft(2460);
-        Check1->setWidth(735);
-        Check1->setCaption("拡大");
-        Check1->setFontSize(9);
-        Text1->setVisible(false);
-        Image1->setVisible(false);
-        Image2->setVisible(false);
-        Label1->setVisible(false);
-        Label2->setTop(60);
-        Label2->setLeft(0);
-        Label2->setWidth(2295);
-        Label2->setHeight(615);
-        Check2->setVisible(false);
+        const bool smallMap = Option2->value() == 1;
+        Shape1->setVisible(smallMap);
+        Command4->setVisible(smallMap && historyTimes[2] != 0);
+        applyChanges(fullViewChanges());
+        return;
     }
+    Shape1->setVisible(false);
+    // The compact window keeps its right edge, but stays on the screen.
+    if (Check4->value() == 1) {
+        double left = Left() + Width() - 3420;
+        const double limit = platform_.screenSizeTwips().width - 3000;
+        if (limit < left) left = limit;
+        setLeft(left);
+    }
+    setWidth(3420);
+    setHeight(1120);
+    applyChanges(compactViewChanges());
 }
 
 void Form1::Check6_Click() {

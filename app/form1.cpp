@@ -259,6 +259,41 @@ namespace nimbrel {
 double Form1::latitude() const { return leadingNumber(Label3->caption()); }
 double Form1::longitude() const { return leadingNumber(Label4->caption()); }
 
+void Form1::applyChanges(const ViewChanges& changes) {
+    for (const ControlChange& c : changes) {
+        Control* target = control(c.control);
+        switch (c.property) {
+            case ControlProperty::Left:
+                target->setLeft(c.number);
+                break;
+            case ControlProperty::Top:
+                target->setTop(c.number);
+                break;
+            case ControlProperty::Width:
+                target->setWidth(c.number);
+                break;
+            case ControlProperty::Height:
+                target->setHeight(c.number);
+                break;
+            case ControlProperty::Visible:
+                target->setVisible(c.number != 0);
+                break;
+            case ControlProperty::Enabled:
+                target->setEnabled(c.number != 0);
+                break;
+            case ControlProperty::Caption:
+                target->setCaption(c.text);
+                break;
+            case ControlProperty::FontSize:
+                target->setFontSize(c.number);
+                break;
+            case ControlProperty::Value:
+                target->setValue(static_cast<int>(c.number));
+                break;
+        }
+    }
+}
+
 void Form1::rightAnchorTo(double newWidth) {
     // Keeps the right edge in place when the width changes.
     if (Check4->value() == 1) setLeft(Left() + Width() - newWidth);

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "app/controls.h"
+#include "app/layout.h"
 #include "settings/region_table.h"
 #include "cycle/classify.h"
 #include "cycle/rain_scan.h"
@@ -200,6 +201,12 @@ private:
     std::string soundFile(int kind) const;
     void applyWindowGeometry();
     void rightAnchorTo(double newWidth);
+    // The steps of the location-setting mode.
+    void enterSettingMode();
+    void leaveSettingMode();
+    void keepAcceptedLocation();
+    // Applies a view's changes to the controls, in order.
+    void applyChanges(const ViewChanges& changes);
     void endProgram();
     // The points where the window's events may run; each stops the running
     // handler when the program ended meanwhile.

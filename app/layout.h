@@ -45,6 +45,27 @@ struct WindowDesign {
 const WindowDesign& form1Design();
 const WindowDesign& splashDesign();
 
+// One change a view makes to a control of Form1. The views are tables of
+// them, applied in order; a Value change runs the control's click handler.
+enum class ControlProperty { Left, Top, Width, Height, Visible, Enabled, Caption, FontSize, Value };
+struct ControlChange {
+    const char* control;
+    ControlProperty property;
+    double number = 0;           // twips, points, or 1 / 0 for flags and values
+    const char* text = nullptr;  // captions
+};
+using ViewChanges = std::vector<ControlChange>;
+
+// The full view (Check1 ticked), after the picture of the selected view is
+// chosen, and the compact view (Check1 cleared).
+const ViewChanges& fullViewChanges();
+const ViewChanges& compactViewChanges();
+// Entering the location-setting mode, and leaving it for the full view:
+// before the marker is placed on the small map, and after.
+const ViewChanges& settingModeChanges();
+const ViewChanges& leavingSettingModeChanges();
+const ViewChanges& backInFullViewChanges();
+
 // The window's frame where the window system draws none: a 3-pixel border and
 // a 24-pixel caption.
 inline constexpr double kNominalFrameWidthTwips = 45;
