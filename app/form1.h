@@ -199,8 +199,28 @@ private:
     FetchResult fetchImage(const std::string& url, const std::string& file,
                            Durability durability, const std::string& bmp);
     std::string soundFile(int kind) const;
+    // The steps of the update cycle.
+    struct CycleAnalysis {
+        bool ok = false;
+        ScanResult scan;
+    };
+    FetchResult fetchDetailImage(std::string& clockNote);
+    void reportLostDetailImage(std::string& commNote);
+    std::string showImageTime();
+    void fetchTopImage(std::string& commNote);
+    CycleAnalysis analyse(bool converted, const LocationPixel& loc);
+    void tellTheUser(const CycleAnalysis& analysis, const std::string& clockNote,
+                     const std::string& commNote, const std::string& stamp);
+    void setNextInterval(const CycleAnalysis& analysis);
     void applyWindowGeometry();
     void rightAnchorTo(double newWidth);
+    // The steps of the start-up.
+    void prepareProgramFiles();
+    StartupSettings applySettings();
+    void fallBackToRememberedLocation(const RegionBounds& b);
+    void fetchBaseMaps();
+    void fillCityList(const RegionBounds& b);
+    void startWatchingOrAskForLocation(bool located);
     // The steps of the location-setting mode.
     void enterSettingMode();
     void leaveSettingMode();
@@ -227,6 +247,7 @@ private:
     bool ended_ = false;
     int handlerDepth_ = 0;
     bool cycleRunning_ = false;
+    Levels levels_{};  // this cycle's nearness of the four strengths
     // The PNG that "vesk_image_s.bmp" was last converted from by the cycle's
     // fetch, so drawing it need not convert it again; empty when unknown.
     std::string smallBitmapFrom_;

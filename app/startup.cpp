@@ -8,83 +8,25 @@
 #include "cycle/classify.h"
 #include "settings/log_file.h"
 #include "settings/region_table.h"
+#include "settings/server_file.h"
 #include "settings/settings_file.h"
 #include "app/splash.h"
 #include "base/text_util.h"
 #include "app/version_text.h"
-#include "cycle/alerts.h"
-#include "cycle/radar_time.h"
 #include "platform/png_to_bmp.h"
 
 namespace nimbrel {
 
-namespace {
-
-constexpr const char* kDefaultServer = "http://127.0.0.1:8642";
-
-// The radar service's base address: the first line of server.ini, or the
-// local radar service when the file is missing or empty.
-std::string readServerBase(const std::string& folder) {
-    std::ifstream in(folder + files::kServer, std::ios::binary);
-    std::string line;
-    if (in && std::getline(in, line)) {
-        if (line.size() >= 3 && line.compare(0, 3, "\xEF\xBB\xBF") == 0) line.erase(0, 3);
-        while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '/'))
-            line.pop_back();
-        size_t start = line.find_first_not_of(' ');
-        if (start != std::string::npos) line.erase(0, start);
-        if (line.rfind("http://", 0) == 0 || line.rfind("https://", 0) == 0) return line;
-    }
-    return kDefaultServer;
-}
-
-}  // namespace
-
 void Form1::Form_Load() {
-    // 1. One instance per program folder.
+    // One instance per program folder.
     if (platform_.anotherInstanceRunning(programFolder)) {
         platform_.messageBox("既に起動されています。", "nimbrel", MsgButtons::Ok);
         endProgram();
         return;
     }
-    // 2.
     splash_->showSplash();
-    // 3.
-    if (programFolder.empty() || programFolder.back() != '/') programFolder += '/';
-    serverBase = readServerBase(programFolder);
-    // 4.
-    Timer1.setInterval(9750);
-    tickThreshold = 18;
-    if (!Timer1.isActive()) Timer1.start();
-    // 5.
-    setHeight(1120);
-    // 6.
-    Text2->setText("");
-    Text3->setText("");
-    // 7.
-    for (int kind = 0; kind < 3; ++kind) {
-        soundFiles[0][kind] = programFolder + files::kSounds[kind][0];
-        soundFiles[1][kind] = programFolder + files::kSounds[kind][1];
-        soundFiles[2][kind].clear();
-    }
-    // 8.
-    tintOffsets = {{{0, 0, 0}, {16, -7, -7}, {8, -14, 8}, {-7, -7, 16}, {-14, 8, 8}, {-7, 16, -7}}};
-    // 9, 10.
-    historyFiles[0] = programFolder + files::kTopImage;
-    for (int k = 1; k <= 6; ++k)
-        historyFiles[k] = programFolder + files::historyImage(k);
-    for (int k = 2; k <= 6; ++k) historyTimes[k] = 0;
-    // 11.
-    const DateTime started = platform_.now();
-    logFilePath = logFileName(programFolder, started);
-    // 12. Missing or locked history files are skipped.
-    for (int k = 6; k >= 1; --k) {
-        std::error_code ec;
-        std::filesystem::remove(historyFiles[k], ec);
-    }
-    // 13.
-    Label18->setCaption(versionText());
-    // 14. Without the region table the program cannot work.
+    prepareProgramFiles();
+    // Without the region table the program cannot work.
     RegionTableResult table = readRegionTable(programFolder + files::kRegionTable);
     if (!table.ok()) {
         platform_.messageBox(regionTableErrorText(table), "nimbrel", MsgButtons::Ok);
@@ -92,7 +34,65 @@ void Form1::Form_Load() {
         return;
     }
     regions = table.table;
-    // 15. The captions are the location of record.
+    const StartupSettings s = applySettings();
+    const RegionBounds b = regionBounds(regions, currentRegion);
+    fallBackToRememberedLocation(b);
+    if (const char* caption = soundLevelCaption(soundLevel)) Label17->setCaption(caption);
+    Check6_Click();
+    const MapScales scales = mapScales(regions, currentRegion);
+    smallScaleX = scales.smallScaleX;
+    smallScaleY = scales.smallScaleY;
+    detailScaleX = scales.detailScaleX;
+    detailScaleY = scales.detailScaleY;
+    if (Combo1->itemCount() < 2)
+        for (const std::string& item : regionListItems(regions)) Combo1->addItem(item);
+    Combo1->setText(regionItemText(regions, currentRegion));
+    fetchBaseMaps();
+    drawbase();
+    if (s.windowPosition) {
+        windowLeft = s.windowPosition->left;
+        windowTop = s.windowPosition->top;
+        windowPositionKnown = true;
+        setLeft(windowLeft);
+        setTop(windowTop);
+    }
+    fillCityList(b);
+    Label7->setCaption(regionRangeText(regions, currentRegion));
+    startWatchingOrAskForLocation(!s.locationUnset && insideStrict(b, latitude(), longitude()));
+}
+
+void Form1::prepareProgramFiles() {
+    if (programFolder.empty() || programFolder.back() != '/') programFolder += '/';
+    serverBase = readServerBase(programFolder + files::kServer);
+    Timer1.setInterval(9750);
+    tickThreshold = 18;
+    if (!Timer1.isActive()) Timer1.start();
+    setHeight(1120);
+    Text2->setText("");
+    Text3->setText("");
+    // Loud and soft sounds; the silent level has none.
+    for (int kind = 0; kind < 3; ++kind) {
+        soundFiles[0][kind] = programFolder + files::kSounds[kind][0];
+        soundFiles[1][kind] = programFolder + files::kSounds[kind][1];
+        soundFiles[2][kind].clear();
+    }
+    // The playback's tints, as blue, green and red offsets.
+    tintOffsets = {{{0, 0, 0}, {16, -7, -7}, {8, -14, 8}, {-7, -7, 16}, {-14, 8, 8}, {-7, 16, -7}}};
+    historyFiles[0] = programFolder + files::kTopImage;
+    for (int k = 1; k <= 6; ++k) historyFiles[k] = programFolder + files::historyImage(k);
+    for (int k = 2; k <= 6; ++k) historyTimes[k] = 0;
+    logFilePath = logFileName(programFolder, platform_.now());
+    // The history starts afresh; missing or locked files are skipped.
+    for (int k = 6; k >= 1; --k) {
+        std::error_code ec;
+        std::filesystem::remove(historyFiles[k], ec);
+    }
+    Label18->setCaption(versionText());
+}
+
+StartupSettings Form1::applySettings() {
+    // What is read over what the program holds: the captions are the
+    // location of record.
     SettingsRecord start;
     start.latitude = Label3->caption();
     start.longitude = Label4->caption();
@@ -101,70 +101,55 @@ void Form1::Form_Load() {
         start.windowLeft = windowLeft;
         start.windowTop = windowTop;
     }
-    SettingsReadResult read = readSettings(programFolder + files::kSettings, start);
-    ScreenTwips screen = platform_.screenSizeTwips();
-    StartupSettings s = interpretSettings(read, screen.width, screen.height);
+    const SettingsReadResult read = readSettings(programFolder + files::kSettings, start);
+    const ScreenTwips screen = platform_.screenSizeTwips();
+    const StartupSettings s = interpretSettings(read, screen.width, screen.height);
     currentRegion = static_cast<int16_t>(s.currentRegion);
-    Label3->setCaption(s.latitude);
-    Label4->setCaption(s.longitude);
+    Label3->setCaption(s.locationUnset ? "" : s.latitude);
+    Label4->setCaption(s.locationUnset ? "" : s.longitude);
     savedLocations = s.savedLocations;
-    // 16-19 (the rules live in interpretSettings).
-    bool unset = s.locationUnset;
-    if (unset) {
-        Label3->setCaption("");
-        Label4->setCaption("");
-    }
     soundLevel = static_cast<int16_t>(s.soundLevel);
     Check4->setValue(s.check4);
     Check6->setValue(s.check6);
     Check3->setValue(s.check3);
-    // 20.
     splash_->lblCompany->setCaption(regions.regionName[currentRegion] + "　" +
                                     splash_->lblCompany->caption());
-    // 21.
     if (Check3->value() == 1)
         (void)appendStartupLogEntry(
             logFilePath, startupLogLine(platform_.now(), regions.regionName[currentRegion],
                                         Label3->caption(), Label4->caption()));
-    // 22.
-    RegionBounds b = regionBounds(regions, currentRegion);
-    if (!insideInclusive(b, latitude(), longitude())) {
-        Label3->setCaption("");
-        Label4->setCaption("");
-        double sLat = savedLocations[currentRegion][0];
-        double sLon = savedLocations[currentRegion][1];
-        if (insideStrict(b, sLat, sLon)) {
-            Label3->setCaption(numberText(sLat));
-            Label4->setCaption(numberText(sLon));
-        }
+    return s;
+}
+
+void Form1::fallBackToRememberedLocation(const RegionBounds& b) {
+    // A location outside the region gives way to the one remembered for
+    // the region, if that lies inside it.
+    if (insideInclusive(b, latitude(), longitude())) return;
+    Label3->setCaption("");
+    Label4->setCaption("");
+    const double lat = savedLocations[currentRegion][0];
+    const double lon = savedLocations[currentRegion][1];
+    if (insideStrict(b, lat, lon)) {
+        Label3->setCaption(numberText(lat));
+        Label4->setCaption(numberText(lon));
     }
-    // 23.
-    if (const char* caption = soundLevelCaption(soundLevel)) Label17->setCaption(caption);
-    // 24.
-    Check6_Click();
-    // 25.
-    MapScales scales = mapScales(regions, currentRegion);
-    smallScaleX = scales.smallScaleX;
-    smallScaleY = scales.smallScaleY;
-    detailScaleX = scales.detailScaleX;
-    detailScaleY = scales.detailScaleY;
-    // 26.
-    if (Combo1->itemCount() < 2)
-        for (const std::string& item : regionListItems(regions)) Combo1->addItem(item);
-    Combo1->setText(regionItemText(regions, currentRegion));
-    // 27. A whole base map on disk is never fetched again; one that does not
+}
+
+void Form1::fetchBaseMaps() {
+    // A whole base map on disk is never fetched again; one that does not
     // decode (cut short by a crash or a full disk) would otherwise leave the
     // map blank for good.
     const std::string& key = regions.regionKey[currentRegion];
     struct BaseMap {
         std::string png, bmp, path;
-    } maps[2] = {
-        {programFolder + files::detailBaseMap(key), programFolder + files::kDetailBaseBitmap, "/2/basemap1.png"},
-        {programFolder + files::smallBaseMap(key), programFolder + files::kSmallBaseBitmap, "/1/basemap1.png"}};
+    } maps[2] = {{programFolder + files::detailBaseMap(key),
+                  programFolder + files::kDetailBaseBitmap, "/2/basemap1.png"},
+                 {programFolder + files::smallBaseMap(key), programFolder + files::kSmallBaseBitmap,
+                  "/1/basemap1.png"}};
     for (const BaseMap& m : maps) {
         if (!checkPng(m.png).ok()) {
             // Kept for good once stored, so only a whole, decodable map is.
-            bool stored = fetchPng(serverBase + "/xbandradar/map/" + key + m.path, m.png);
+            const bool stored = fetchPng(serverBase + "/xbandradar/map/" + key + m.path, m.png);
             letEventsRun();
             if (!stored) {
                 platform_.messageBox(std::string("通信エラーが発生しました　一旦終了し") + kCrLf +
@@ -176,18 +161,11 @@ void Form1::Form_Load() {
         imgtobmp(m.bmp, m.png);
         letEventsRun();
     }
-    drawbase();
-    // 28.
-    if (s.windowPosition) {
-        windowLeft = s.windowPosition->left;
-        windowTop = s.windowPosition->top;
-        windowPositionKnown = true;
-        setLeft(windowLeft);
-        setTop(windowTop);
-    }
-    // 29.
+}
+
+void Form1::fillCityList(const RegionBounds& b) {
     Combo2->clearItems();
-    CityList cities = readCities(programFolder + files::kCityTable, b);
+    const CityList cities = readCities(programFolder + files::kCityTable, b);
     listedCities = static_cast<int>(cities.cities.size());
     for (size_t n = 0; n < cities.cities.size(); ++n) {
         cityTable[n + 1][0] = cities.cities[n].name;
@@ -199,11 +177,10 @@ void Form1::Form_Load() {
         for (std::string& field : cityTable[row]) field.clear();
     for (const std::string& item : cities.combo2Items) Combo2->addItem(item);
     Combo2->setText(kCityListCaption);
-    // 30.
-    Label7->setCaption(regionRangeText(regions, currentRegion));
-    // 31.
-    bool valid = !unset && insideStrict(b, latitude(), longitude());
-    if (valid) {
+}
+
+void Form1::startWatchingOrAskForLocation(bool located) {
+    if (located) {
         splash_->Label4->setCaption("北緯  " + Label3->caption());
         splash_->Label5->setCaption("東経 " + Label4->caption());
         splash_->repaint();
@@ -211,13 +188,13 @@ void Form1::Form_Load() {
         marksmall();
         Label8->setCaption(charLeft(Label3->caption(), 9) + "  " + charLeft(Label4->caption(), 9) +
                            " ☆");
-    } else {
-        Check1->setValue(1);
-        Check2->setValue(1);
-        Label8->setCaption("地点未設定");
-        Label2->setCaption("動作地点を設定して下さい");
-        Label2->setBackColor(statusRgb(StatusColor::LightRed));
+        return;
     }
+    Check1->setValue(1);
+    Check2->setValue(1);
+    Label8->setCaption("地点未設定");
+    Label2->setCaption("動作地点を設定して下さい");
+    Label2->setBackColor(statusRgb(StatusColor::LightRed));
 }
 
 void Form1::writesettings() {

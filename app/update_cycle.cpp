@@ -73,14 +73,26 @@ std::string Form1::soundFile(int kind) const {
     return soundFiles[soundLevel][kind];
 }
 
+namespace {
+
+// The detail image: the first attempt at once, the second after a pause with
+// a note that the clock may be wrong, the third after the ring and a longer
+// pause.
+struct DetailAttempt {
+    int pauseMs;
+    bool clockNote;
+    bool ringFirst;
+};
+constexpr DetailAttempt kDetailAttempts[] = {{0, false, false}, {8000, true, false}, {15000, false, true}};
+
+}  // namespace
+
 void Form1::Command1_Click() {
     if (cycleRunning_) return;
-    // 1. Outside the region: nothing at all.
+    // Outside the region: nothing at all.
     if (!insideInclusive(regionBounds(regions, currentRegion), latitude(), longitude())) return;
-    // 2, 3.
-    const double nowDays = timeOfDayDays(platform_.now());
-    ThrottleDecision td =
-        throttleDecision(nowDays, lastRunTime, locationAccepted != 0, tickThreshold);
+    const ThrottleDecision td = throttleDecision(timeOfDayDays(platform_.now()), lastRunTime,
+                                                 locationAccepted != 0, tickThreshold);
     lastRunTime = td.lastRunTime;
     if (td.throttled) {
         tickThreshold = td.tickThreshold;
@@ -88,49 +100,69 @@ void Form1::Command1_Click() {
         return;
     }
     CycleGuard guard(cycleRunning_);
-    // 4.
     tickCount = 0;
     setMousePointer(11);
-    // 5.
-    LocationPixel loc =
+    const LocationPixel loc =
         locationPixel(latitude(), longitude(), west(), north(), detailScaleX, detailScaleY);
 
-    // 6. The detail image, with two retries.
     std::string clockNote;
     std::string commNote;
-    const std::string& key = regions.regionKey[currentRegion];
-    const std::string detailPng = programFolder + files::kDetailImage;
-    const std::string detailUrl =
-        radarImageAddress(serverBase, key, platform_.now(), RadarImage::Detail);
-    // Each attempt also converts the image into "vesk_image.bmp" for the
-    // scan below; a failed attempt leaves both files as they were.
-    const std::string detailBmp = programFolder + files::kDetailBitmap;
-    FetchResult detail = fetchImage(detailUrl, detailPng, Durability::Replaceable, detailBmp);
-    letEventsRun();
+    const FetchResult detail = fetchDetailImage(clockNote);
     if (detail == FetchResult::Failed) {
-        clockNote = kClockNote;
-        wait(8000);
-        detail = fetchImage(detailUrl, detailPng, Durability::Replaceable, detailBmp);
-        letEventsRun();
-    }
-    if (detail == FetchResult::Failed) {
-        platform_.playSound(soundFile(0));
-        wait(15000);
-        detail = fetchImage(detailUrl, detailPng, Durability::Replaceable, detailBmp);
-        letEventsRun();
-    }
-    if (detail == FetchResult::Failed) {
-        commNote += kDetailFailedNote;
-        Label15->setCaption(kErrorStamp);
-        Label2->setCaption(commErrorStatus(platform_.now()));
-        Label2->setBackColor(statusRgb(StatusColor::LightYellow));
-        platform_.playSound(soundFile(0));
-        Text4->setText(addCommErrorToHistory(Text4->text(), commNote, platform_.now()));
-        setMousePointer(0);
+        reportLostDetailImage(commNote);
         return;
     }
+    const std::string stamp = showImageTime();
+    // The conversion was done with the download. A bitmap that could not be
+    // written (a full disk) leaves the previous image's pixels in place; they
+    // must not pass for the newest.
+    const bool converted = detail == FetchResult::Converted;
+    fetchTopImage(commNote);
+    const CycleAnalysis analysis = analyse(converted, loc);
+    if (analysis.ok) tellTheUser(analysis, clockNote, commNote, stamp);
+    if (Check2->value() == 0) {
+        if (Option2->value() == 1 && Command4->enabled()) drawsmall(historyFiles[0], 0);
+        if (Option3->value() == 1) drawdetail();
+    }
+    setNextInterval(analysis);
+    const double later = timeOfDayDays(platform_.now());
+    if (historyRefreshDue(historyTimes[0], historyTimes[1], later, lastHistoryRun)) {
+        lastHistoryRun = later;
+        rotatehistory();
+    }
+    locationAccepted = 0;
+    setMousePointer(0);
+}
 
-    // 7, 8.
+Form1::FetchResult Form1::fetchDetailImage(std::string& clockNote) {
+    const std::string url = radarImageAddress(serverBase, regions.regionKey[currentRegion],
+                                              platform_.now(), RadarImage::Detail);
+    // Each attempt also converts the image into its bitmap for the scan; a
+    // failed attempt leaves both files as they were.
+    FetchResult detail = FetchResult::Failed;
+    for (const DetailAttempt& a : kDetailAttempts) {
+        if (a.clockNote) clockNote = kClockNote;
+        if (a.ringFirst) platform_.playSound(soundFile(0));
+        if (a.pauseMs > 0) wait(a.pauseMs);
+        detail = fetchImage(url, programFolder + files::kDetailImage, Durability::Replaceable,
+                            programFolder + files::kDetailBitmap);
+        letEventsRun();
+        if (detail != FetchResult::Failed) break;
+    }
+    return detail;
+}
+
+void Form1::reportLostDetailImage(std::string& commNote) {
+    commNote += kDetailFailedNote;
+    Label15->setCaption(kErrorStamp);
+    Label2->setCaption(commErrorStatus(platform_.now()));
+    Label2->setBackColor(statusRgb(StatusColor::LightYellow));
+    platform_.playSound(soundFile(0));
+    Text4->setText(addCommErrorToHistory(Text4->text(), commNote, platform_.now()));
+    setMousePointer(0);
+}
+
+std::string Form1::showImageTime() {
     const DateTime arrived = platform_.now();
     const std::string stamp = imageStamp(arrived);
     Command1->setCaption(kManualUpdateCaption);
@@ -138,90 +170,73 @@ void Form1::Command1_Click() {
     Label15->setCaption(stamp);
     lastRunTime = timeOfDayDays(arrived);
     historyTimes[0] = stampTimeOfDay(stamp);
+    return stamp;
+}
 
-    // 9. The conversion was done with the download. A bitmap that could not
-    // be written (a full disk) leaves the previous image's pixels in place;
-    // they must not pass for the newest.
-    const bool converted = detail == FetchResult::Converted;
-
-    // 10. The top image: one attempt. When the small view is to be drawn
-    // from it below, it is converted with the download as well.
-    const std::string topUrl = radarImageAddress(serverBase, key, platform_.now(), RadarImage::Top);
-    const bool smallViewDue =
-        Check2->value() == 0 && Option2->value() == 1 && Command4->enabled();
+void Form1::fetchTopImage(std::string& commNote) {
+    // One attempt. When the small view is to be drawn from it, it is
+    // converted with the download as well.
+    const std::string url = radarImageAddress(serverBase, regions.regionKey[currentRegion],
+                                              platform_.now(), RadarImage::Top);
+    const bool smallViewDue = Check2->value() == 0 && Option2->value() == 1 && Command4->enabled();
     smallBitmapFrom_.clear();
     const FetchResult top =
-        fetchImage(topUrl, historyFiles[0], Durability::Replaceable,
+        fetchImage(url, historyFiles[0], Durability::Replaceable,
                    smallViewDue ? programFolder + files::kTopBitmap : std::string());
     if (top == FetchResult::Failed) commNote += kTopFailedNote;
     if (top == FetchResult::Converted) smallBitmapFrom_ = historyFiles[0];
     letEventsRun();
-
-    // 11. A bitmap that cannot be read skips this cycle's analysis; the
-    // status shown stays as it was.
-    SourceBitmap bmp;
-    if (converted) bmp = readSourceBitmap(programFolder + files::kDetailBitmap);
-    bool analysed = converted && bmp.ok();
-    ScanResult scan;
-    ClassRecords classes{};
-    Levels levels{};
-    if (analysed) {
-        PixelBlock block{bmp.pixels.data(), bmp.width, bmp.height, bmp.stride};
-        scan = scanRain(block, loc.px, loc.py, warnRadii,
-                        static_cast<int>(regions.regionWidthPx[currentRegion][1]),
-                        static_cast<int>(regions.regionHeightPx[currentRegion][1]));
-        analysed = scan.error == ScanError::None;
-    }
-    if (analysed) {
-        Text1->setText(scan.picture);
-        Label1->setCaption(countTableText(scan.counts));
-        // 12.
-        classes = classifyRain(scan.counts, prevCounts);
-        levels = levelsOf(classes);
-        StatusLines lines = statusLines(classes, clockNote);
-        Label2->setCaption(lines.caption);
-        Label2->setBold(lines.bold);
-        const std::string head = headline(classes);
-        // 13.
-        const DateTime t = platform_.now();
-        Text4->setText(updateHistory(Text4->text(), commNote, t, stamp, head));
-        if (Check3->value() == 1) appendLog(cycleLogLine(dayText(t), stamp, head));
-        SoundKind kind = chooseSound(prevLevels, levels, soundLevel);
-        if (kind != SoundKind::None) platform_.playSound(soundFile(static_cast<int>(kind)));
-    } else {
-        lastImagingProblem =
-            "vesk_image.bmp: " + (converted ? bmp.reasonText() : std::string("not written"));
-    }
-
-    // 14.
-    if (Check2->value() == 0) {
-        if (Option2->value() == 1 && Command4->enabled()) drawsmall(historyFiles[0], 0);
-        if (Option3->value() == 1) drawdetail();
-    }
-
-    // 15, 16.
-    if (analysed) {
-        tickThreshold = adaptiveThreshold(levels, scan.counts);
-        Label1->setCaption(Label1->caption() + intervalText(tickThreshold));
-        Label2->setCaption(Label2->caption() + coverageNote(scan.counts));
-        Label2->setBackColor(statusRgb(statusColor(levels)));
-        prevLevels = levels;
-        prevCounts = scan.counts;
-    } else {
-        // Nothing was learnt: look again soon, but not on every tick.
-        tickThreshold = std::max<int32_t>(tickThreshold, 6);
-    }
-
-    // 17.
-    const double later = timeOfDayDays(platform_.now());
-    if (historyRefreshDue(historyTimes[0], historyTimes[1], later, lastHistoryRun)) {
-        lastHistoryRun = later;
-        rotatehistory();
-    }
-    // 18.
-    locationAccepted = 0;
-    setMousePointer(0);
 }
 
+Form1::CycleAnalysis Form1::analyse(bool converted, const LocationPixel& loc) {
+    // A bitmap that cannot be read skips this cycle's analysis; the status
+    // shown stays as it was.
+    CycleAnalysis a;
+    SourceBitmap bmp;
+    if (converted) bmp = readSourceBitmap(programFolder + files::kDetailBitmap);
+    if (!converted || !bmp.ok()) {
+        lastImagingProblem = std::string(files::kDetailBitmap) + ": " +
+                             (converted ? bmp.reasonText() : std::string("not written"));
+        return a;
+    }
+    const PixelBlock block{bmp.pixels.data(), bmp.width, bmp.height, bmp.stride};
+    a.scan = scanRain(block, loc.px, loc.py, warnRadii,
+                      static_cast<int>(regions.regionWidthPx[currentRegion][1]),
+                      static_cast<int>(regions.regionHeightPx[currentRegion][1]));
+    a.ok = a.scan.error == ScanError::None;
+    if (!a.ok) lastImagingProblem = std::string(files::kDetailBitmap) + ": cannot be scanned";
+    return a;
+}
+
+void Form1::tellTheUser(const CycleAnalysis& a, const std::string& clockNote,
+                        const std::string& commNote, const std::string& stamp) {
+    Text1->setText(a.scan.picture);
+    Label1->setCaption(countTableText(a.scan.counts));
+    const ClassRecords classes = classifyRain(a.scan.counts, prevCounts);
+    levels_ = levelsOf(classes);
+    const StatusLines lines = statusLines(classes, clockNote);
+    Label2->setCaption(lines.caption);
+    Label2->setBold(lines.bold);
+    const std::string head = headline(classes);
+    const DateTime t = platform_.now();
+    Text4->setText(updateHistory(Text4->text(), commNote, t, stamp, head));
+    if (Check3->value() == 1) appendLog(cycleLogLine(dayText(t), stamp, head));
+    const SoundKind kind = chooseSound(prevLevels, levels_, soundLevel);
+    if (kind != SoundKind::None) platform_.playSound(soundFile(static_cast<int>(kind)));
+}
+
+void Form1::setNextInterval(const CycleAnalysis& a) {
+    if (!a.ok) {
+        // Nothing was learnt: look again soon, but not on every tick.
+        tickThreshold = std::max<int32_t>(tickThreshold, 6);
+        return;
+    }
+    tickThreshold = adaptiveThreshold(levels_, a.scan.counts);
+    Label1->setCaption(Label1->caption() + intervalText(tickThreshold));
+    Label2->setCaption(Label2->caption() + coverageNote(a.scan.counts));
+    Label2->setBackColor(statusRgb(statusColor(levels_)));
+    prevLevels = levels_;
+    prevCounts = a.scan.counts;
+}
 
 }  // namespace nimbrel

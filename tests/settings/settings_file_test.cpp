@@ -1,4 +1,5 @@
 #include "settings/settings_file.h"
+#include "settings/server_file.h"
 
 #include <gtest/gtest.h>
 
@@ -274,4 +275,19 @@ TEST(Settings, AWriteCutShortLeavesTheOldFileWhole) {
 
     ASSERT_TRUE(writeSettings(dir.file("vesk.ini"), changed).ok());
     EXPECT_EQ(readSettings(dir.file("vesk.ini")).record.region, 2);
+}
+
+TEST(ServerFile, TheFirstLineNamesTheServiceOrTheLocalOneIsUsed) {
+    struct Case {
+        const char* line;
+        const char* base;
+    } cases[] = {
+        {"http://127.0.0.1:9000", "http://127.0.0.1:9000"},
+        {"\xEF\xBB\xBF  https://radar.example.org/ \r", "https://radar.example.org"},
+        {"", kDefaultServer},
+        {"ftp://radar.example.org", kDefaultServer},
+        {"radar.example.org", kDefaultServer},
+    };
+    for (const auto& c : cases) EXPECT_EQ(parseServerBase(c.line), c.base) << c.line;
+    EXPECT_EQ(readServerBase("/nonexistent/server.ini"), kDefaultServer);
 }
