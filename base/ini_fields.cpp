@@ -154,22 +154,4 @@ std::optional<double> plainNumber(std::string_view text) {
     return value;
 }
 
-const char* iniErrorName(IniError error) {
-    switch (error) {
-        case IniError::None:
-            return "none";
-        case IniError::CannotOpen:
-            return "cannot open";
-        case IniError::TooLarge:
-            return "too large";
-        case IniError::TooManyFields:
-            return "too many fields";
-        case IniError::UnclosedQuote:
-            return "unclosed quote";
-        case IniError::ReadFailed:
-            return "read failed";
-    }
-    return "unknown";
-}
-
 }  // namespace nimbrel

@@ -54,6 +54,5 @@ IniFields readIniFields(const std::string& path, const IniLimits& limits);
 // gives nothing.
 std::optional<double> plainNumber(std::string_view text);
 
-const char* iniErrorName(IniError error);
 
 }  // namespace nimbrel

@@ -121,7 +121,8 @@ DownloadResult RealPlatform::download(const std::string& url, const std::string&
 }
 
 void RealPlatform::playSound(const std::string& file) {
-    lastSound_ = playSoundFile(file);
+    // A sound that cannot be played is not the user's concern.
+    (void)playSoundFile(file);
 }
 
 void RealPlatform::openUrl(const std::string& url) {

@@ -21,7 +21,6 @@ class RealPlatform : public Platform {
 
     // The window that setTopmost acts on and message boxes belong to.
     void setMainWindow(QWidget* window) { mainWindow_ = window; }
-    const SoundResult& lastSound() const { return lastSound_; }
 
     DownloadResult download(const std::string& url, const std::string& file,
                   Durability durability) override;
@@ -44,7 +43,6 @@ class RealPlatform : public Platform {
 
     QWidget* mainWindow_ = nullptr;
     DownloadOptions downloadOptions_;
-    SoundResult lastSound_;
     InstanceLock instanceLock_;
     std::atomic<bool> ended_{false};
 };

@@ -162,21 +162,10 @@ TEST_F(LayoutTest, SplashClosesOnItsTimerAndStaysOpenWhenShownAgain) {
     EXPECT_FALSE(s.isOpen());
 }
 
-// Writes pictures of the compact window and the splash into the build
-// folder for people to look at; nothing is compared.
-TEST_F(LayoutTest, GrabCompactWindowAndSplash) {
+TEST_F(LayoutTest, TheCompactWindowShowsTheDesignedClientWidth) {
     writeSettingsFile(tokyoSettings());
-    serveRadar(6, [&](int x, int y) {
-        int dx = x - tokyoPx(), dy = y - tokyoPy();
-        return dx * dx + dy * dy < 900 ? 4 : 0;
-    });
+    serveRadar(6, nullptr);
     start();
     form->show();
-    QImage compact = form->grab().toImage();
-    EXPECT_TRUE(compact.save(QString::fromStdString(std::string(NIMBREL_BIN_DIR) + "/grab_compact.png")));
-    compact.scaled(compact.size() * 3).save(QString::fromStdString(std::string(NIMBREL_BIN_DIR) + "/grab_compact_x3.png"));
-    form->splash()->show();
-    QImage splash = form->splash()->grab().toImage();
-    EXPECT_TRUE(splash.save(QString::fromStdString(std::string(NIMBREL_BIN_DIR) + "/grab_splash.png")));
-    EXPECT_EQ(compact.width(), (3420 - 45) / 15);
+    EXPECT_EQ(form->grab().width(), (3420 - 45) / 15);
 }

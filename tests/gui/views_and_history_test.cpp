@@ -390,39 +390,3 @@ TEST_F(HistoryTest, RefreshOffersPlaybackOnlyInTheFullSmallViewOutsideTheSetting
         EXPECT_EQ(form->Command4->visible(), c.after);
     }
 }
-
-// Pictures of the window for people to look at; nothing is compared.
-class Grab : public AppFixture {};
-
-TEST_F(Grab, LocationSettingAndFullViewsToPng) {
-    // Rain in rings around Tokyo, outside coverage along the west edge.
-    auto rings = [](int cx, int cy, int step) {
-        return [=](int x, int y) {
-            if (x < 12) return 2;
-            int d = static_cast<int>(std::hypot(x - cx, y - cy)) / step;
-            return d >= 1 && d <= 8 ? 10 - d : 0;
-        };
-    };
-    writeSettingsFile(tokyoSettings());
-    serveRadar(6, rings(tokyoPx() + 40, tokyoPy() - 20, 6), rings(92 + 20, 81 - 10, 3));
-    start();
-    form->show();
-    const std::string out = std::string(NIMBREL_BIN_DIR) + "/";
-
-    form->Check1->setValue(1);
-    form->Check2->setValue(1);
-    form->Text2->setText("35.7");
-    form->Text3->setText("139.75");
-    ASSERT_TRUE(form->grab().save(QString::fromStdString(out + "grab_location_setting.png")));
-
-    form->Command3->press();
-    platform.advanceSeconds(60);
-    form->Check2->setValue(0);
-    ASSERT_TRUE(form->grab().save(QString::fromStdString(out + "grab_full_small_view.png")));
-
-    form->Option3->setValue(1);
-    ASSERT_TRUE(form->grab().save(QString::fromStdString(out + "grab_full_detail_view.png")));
-
-    form->Check1->setValue(0);
-    ASSERT_TRUE(form->grab().save(QString::fromStdString(out + "grab_compact.png")));
-}
