@@ -5,6 +5,7 @@
 
 #include "app/form1.h"
 #include "app/log_file.h"
+#include "app/program_folder.h"
 #include "app/region_table.h"
 #include "app/settings_file.h"
 #include "app/splash.h"
@@ -21,9 +22,15 @@ namespace {
 constexpr const char* kDefaultServer = "http://127.0.0.1:8642";
 
 // The radar service's base address: the first line of server.ini, or the
-// local radar service when the file is missing or empty.
+// local radar service when the file is missing or empty. The file is looked
+// for in the program folder, then in the user's configuration folder, where
+// an installed program's user puts it.
 std::string readServerBase(const std::string& folder) {
     std::ifstream in(folder + "server.ini", std::ios::binary);
+    if (!in) {
+        const std::string config = userConfigFolder(processFolderEnvironment());
+        if (!config.empty()) in.open(config + "server.ini", std::ios::binary);
+    }
     std::string line;
     if (in && std::getline(in, line)) {
         if (line.size() >= 3 && line.compare(0, 3, "\xEF\xBB\xBF") == 0) line.erase(0, 3);

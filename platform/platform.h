@@ -49,6 +49,10 @@ public:
     // True when another instance already runs from this program folder. The
     // first caller takes a lock that is released when its process ends.
     virtual bool anotherInstanceRunning(const std::string& programFolder) = 0;
+    // Shows a desktop notification that replaces the previous one; critical
+    // for the strongest warnings. Without a notification service nothing
+    // is shown and nothing is retried.
+    virtual void notify(const std::string& summary, const std::string& body, bool critical) = 0;
 };
 
 }  // namespace nimbrel

@@ -5,6 +5,7 @@
 #include <functional>
 #include <string>
 
+#include "platform/desktop_notifier.h"
 #include "platform/download.h"
 #include "platform/instance_lock.h"
 #include "platform/platform.h"
@@ -40,6 +41,8 @@ class RealPlatform : public Platform {
     void doEvents() override;
     ScreenTwips screenSizeTwips() override;
     bool anotherInstanceRunning(const std::string& programFolder) override;
+    void notify(const std::string& summary, const std::string& body, bool critical) override;
+    const NotifyResult& lastNotify() const { return notifier_.lastResult(); }
 
   private:
     QWidget* mainWindow_ = nullptr;
@@ -47,6 +50,7 @@ class RealPlatform : public Platform {
     DownloadResult lastDownload_;
     SoundResult lastSound_;
     InstanceLock instanceLock_;
+    DesktopNotifier notifier_;
 };
 
 // The local clock's reading as a DateTime.
