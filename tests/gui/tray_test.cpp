@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <QPainter>
 #include <string>
 #include <vector>
 
@@ -49,6 +50,19 @@ TEST(RainTray, MenuActionsReachTheirCallbacks) {
 
 TEST(RainTray, IconAndTooltipFollowTheLook) {
     RainTray tray({}, OwnSettings{});
+    // For people to look at: the icon in each status colour, at 64 and 22 pixels.
+    QImage sheet(4 * 72, 100, QImage::Format_ARGB32);
+    sheet.fill(Qt::white);
+    {
+        QPainter p(&sheet);
+        int x = 4;
+        for (const Rgb c : {kTrayQuietColor, Rgb{255, 255, 192}, Rgb{255, 224, 192}, Rgb{255, 192, 192}}) {
+            p.drawPixmap(x, 4, trayPixmap(c, 64));
+            p.drawPixmap(x + 20, 74, trayPixmap(c, 22));
+            x += 72;
+        }
+    }
+    sheet.save(QString::fromStdString(std::string(NIMBREL_BIN_DIR) + "/grab_tray_icons.png"));
     EXPECT_EQ(cloudCentre(tray.icon().icon()),
               qRgb(kTrayQuietColor.r, kTrayQuietColor.g, kTrayQuietColor.b));
     for (const Rgb c : {Rgb{255, 192, 192}, Rgb{255, 255, 192}, Rgb{255, 224, 192}}) {
