@@ -38,8 +38,10 @@ OwnSettings parseOwnSettings(const std::string& text) {
         const std::string key = trimmed(line.substr(0, eq));
         const std::optional<bool> value = flag(trimmed(line.substr(eq + 1)));
         if (!value) continue;
-        if (key == "notifications") s.notifications = *value;
-        else if (key == "keep_in_tray") s.keepInTray = *value;
+        if (key == "notifications")
+            s.notifications = *value;
+        else if (key == "keep_in_tray")
+            s.keepInTray = *value;
     }
     return s;
 }

@@ -161,22 +161,22 @@ ProgramFolderResult resolveProgramFolder(const std::string& exeDir, const Folder
 std::string programFolderErrorText(const ProgramFolderResult& result) {
     const std::string reason = result.detail.empty() ? "" : "\n（" + result.detail + "）";
     switch (result.problem) {
-    case FolderProblem::None:
-        return {};
-    case FolderProblem::NoHome:
-        return "ファイルを置くフォルダが決められません。\n環境変数 HOME が設定されていません。";
-    case FolderProblem::CannotCreate:
-        return "ユーザーフォルダを作成できません。\n" + result.path + reason +
-               "\n\n既存のファイルには手を付けずに終了します。";
-    case FolderProblem::NotWritable:
-        return "ユーザーフォルダに書き込めません。\n" + result.path + reason +
-               "\n\n既存のファイルには手を付けずに終了します。";
-    case FolderProblem::ShareMissing:
-        return "配布ファイルが見つかりません。\n" + result.path +
-               "\n\nインストールが壊れています。パッケージを入れ直してください。";
-    case FolderProblem::SeedFailed:
-        return "配布ファイルをユーザーフォルダにコピーできません。\n" + result.path + reason +
-               "\n\n既存のファイルには手を付けずに終了します。";
+        case FolderProblem::None:
+            return {};
+        case FolderProblem::NoHome:
+            return "ファイルを置くフォルダが決められません。\n環境変数 HOME が設定されていません。";
+        case FolderProblem::CannotCreate:
+            return "ユーザーフォルダを作成できません。\n" + result.path + reason +
+                   "\n\n既存のファイルには手を付けずに終了します。";
+        case FolderProblem::NotWritable:
+            return "ユーザーフォルダに書き込めません。\n" + result.path + reason +
+                   "\n\n既存のファイルには手を付けずに終了します。";
+        case FolderProblem::ShareMissing:
+            return "配布ファイルが見つかりません。\n" + result.path +
+                   "\n\nインストールが壊れています。パッケージを入れ直してください。";
+        case FolderProblem::SeedFailed:
+            return "配布ファイルをユーザーフォルダにコピーできません。\n" + result.path + reason +
+                   "\n\n既存のファイルには手を付けずに終了します。";
     }
     return {};
 }

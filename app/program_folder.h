@@ -13,8 +13,8 @@ namespace nimbrel {
 // The files delivered with the program: the tables it cannot run without,
 // and the warning sounds, which it can (a missing sound plays nothing).
 inline constexpr const char* kDeliveredTables[] = {"area_map.ini", "toshi.ini"};
-inline constexpr const char* kDeliveredSounds[] = {"RING3.WAV",   "SOUND36.WAV",  "SOUND38.WAV",
-                                                   "RING3s.WAV",  "SOUND36s.WAV", "SOUND38s.WAV"};
+inline constexpr const char* kDeliveredSounds[] = {"RING3.WAV",  "SOUND36.WAV",  "SOUND38.WAV",
+                                                   "RING3s.WAV", "SOUND36s.WAV", "SOUND38s.WAV"};
 
 // The parts of the environment the folders depend on, passed in so tests
 // need not change the process's own.
@@ -45,8 +45,8 @@ struct ProgramFolderResult {
     std::string folder;  // the program folder, ending in '/'; empty on failure
     FolderMode mode = FolderMode::Portable;
     FolderProblem problem = FolderProblem::None;
-    std::string path;    // the folder or file the problem concerns
-    std::string detail;  // the system's reason, when there is one
+    std::string path;                 // the folder or file the problem concerns
+    std::string detail;               // the system's reason, when there is one
     std::vector<std::string> seeded;  // names copied in on this start
     bool ok() const { return problem == FolderProblem::None; }
 };

@@ -16,18 +16,18 @@
 namespace nimbrel {
 
 struct TrayCallbacks {
-    std::function<void()> toggleWindow;               // 表示/隠す, and a click on the icon
-    std::function<void()> manualUpdate;               // 手動更新
-    std::function<void(bool on)> setNotifications;    // 通知
-    std::function<void(bool on)> setKeepInTray;       // 閉じてもトレイに残す
-    std::function<void()> quit;                       // 終了
+    std::function<void()> toggleWindow;             // 表示/隠す, and a click on the icon
+    std::function<void()> manualUpdate;             // 手動更新
+    std::function<void(bool on)> setNotifications;  // 通知
+    std::function<void(bool on)> setKeepInTray;     // 閉じてもトレイに残す
+    std::function<void()> quit;                     // 終了
 };
 
 // The rain cloud drawn in color, size pixels square.
 QPixmap trayPixmap(const Rgb& color, int size);
 
 class RainTray {
-public:
+  public:
     // Only where the desktop has a tray; elsewhere no RainTray is made.
     static bool available() { return QSystemTrayIcon::isSystemTrayAvailable(); }
 
@@ -47,7 +47,7 @@ public:
     QAction* quitAction() const { return quit_; }
     const TrayLook& look() const { return look_; }
 
-private:
+  private:
     TrayCallbacks callbacks_;
     QMenu menu_;
     QSystemTrayIcon icon_;

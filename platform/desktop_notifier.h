@@ -22,7 +22,7 @@ struct NotifyResult {
 };
 
 class DesktopNotifier {
-public:
+  public:
     // A service that does not answer within this time is given up on for
     // this notification; the window's thread waits no longer than that.
     static constexpr int kCallTimeoutMs = 1500;
@@ -39,7 +39,7 @@ public:
     uint32_t lastId() const { return lastId_; }
     const NotifyResult& lastResult() const { return lastResult_; }
 
-private:
+  private:
     QDBusConnection connection_;
     uint32_t lastId_ = 0;
     NotifyResult lastResult_;

@@ -16,7 +16,8 @@ TEST(OwnSettings, TextsReadAsTheirFlagsAndDamageMeansDefaults) {
     const Case cases[] = {
         {"empty", "", defaults},
         {"both flipped", "[nimbrel]\nnotifications=0\nkeep_in_tray=1\n", {false, true}},
-        {"CR LF, BOM, blanks", "\xEF\xBB\xBF[nimbrel]\r\n notifications = 0 \r\nkeep_in_tray=1\r\n",
+        {"CR LF, BOM, blanks",
+         "\xEF\xBB\xBF[nimbrel]\r\n notifications = 0 \r\nkeep_in_tray=1\r\n",
          {false, true}},
         {"comments and unknown keys", "; note\n# note\nvolume=3\nkeep_in_tray=1\n", {true, true}},
         {"value not a flag keeps default", "notifications=yes\nkeep_in_tray=2\n", defaults},

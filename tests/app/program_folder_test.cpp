@@ -43,7 +43,9 @@ TEST(ProgramFolder, UserFoldersFollowTheBaseDirectoryRules) {
         {{"/home/a", "", ""}, "/home/a/.local/share/nimbrel/", "/home/a/.config/nimbrel/"},
         {{"/home/a/", "/x/data", "/x/conf/"}, "/x/data/nimbrel/", "/x/conf/nimbrel/"},
         // Relative values are not allowed and fall back to HOME.
-        {{"/home/a", "rel/data", "rel"}, "/home/a/.local/share/nimbrel/", "/home/a/.config/nimbrel/"},
+        {{"/home/a", "rel/data", "rel"},
+         "/home/a/.local/share/nimbrel/",
+         "/home/a/.config/nimbrel/"},
         {{"", "", ""}, "", ""},
     };
     for (const Case& c : cases) {

@@ -56,7 +56,8 @@ TEST(RainTray, IconAndTooltipFollowTheLook) {
     {
         QPainter p(&sheet);
         int x = 4;
-        for (const Rgb c : {kTrayQuietColor, Rgb{255, 255, 192}, Rgb{255, 224, 192}, Rgb{255, 192, 192}}) {
+        for (const Rgb c :
+             {kTrayQuietColor, Rgb{255, 255, 192}, Rgb{255, 224, 192}, Rgb{255, 192, 192}}) {
             p.drawPixmap(x, 4, trayPixmap(c, 64));
             p.drawPixmap(x + 20, 74, trayPixmap(c, 22));
             x += 72;

@@ -41,13 +41,13 @@ struct NotifyCall {
 class TestNotificationService : public QObject {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
-public:
+  public:
     std::vector<NotifyCall> calls() {
         QMutexLocker lock(&mutex_);
         return calls_;
     }
 
-public slots:
+  public slots:
     uint Notify(const QString& appName, uint replacesId, const QString&, const QString& summary,
                 const QString& body, const QStringList&, const QVariantMap& hints, int) {
         NotifyCall c{appName, replacesId, summary, body};
@@ -59,7 +59,7 @@ public slots:
         return nextId_++;
     }
 
-private:
+  private:
     QMutex mutex_;
     std::vector<NotifyCall> calls_;
     uint nextId_ = 41;
@@ -69,16 +69,18 @@ private:
 // the desktop's. Its configuration names no service folders: nothing is
 // started on demand.
 class PrivateBus {
-public:
+  public:
     PrivateBus() {
         writeFileBytes(dir_.file("bus.conf"),
                        "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration "
                        "1.0//EN\" \"http://www.freedesktop.org/standards/dbus/1.0/"
                        "busconfig.dtd\">\n<busconfig><type>session</type>"
-                       "<listen>unix:dir=" + dir_.path().string() + "</listen><auth>EXTERNAL</auth>"
-                       "<policy context=\"default\"><allow send_destination=\"*\" "
-                       "eavesdrop=\"true\"/><allow eavesdrop=\"true\"/><allow own=\"*\"/>"
-                       "</policy></busconfig>\n");
+                       "<listen>unix:dir=" +
+                           dir_.path().string() +
+                           "</listen><auth>EXTERNAL</auth>"
+                           "<policy context=\"default\"><allow send_destination=\"*\" "
+                           "eavesdrop=\"true\"/><allow eavesdrop=\"true\"/><allow own=\"*\"/>"
+                           "</policy></busconfig>\n");
         const std::string cmd = "dbus-daemon --config-file=" + dir_.file("bus.conf") +
                                 " --print-address=1 --print-pid=1 --fork";
         FILE* out = ::popen(cmd.c_str(), "r");
@@ -96,7 +98,7 @@ public:
         return QDBusConnection::connectToBus(address_, name);
     }
 
-private:
+  private:
     TempDir dir_{"nimbrel-bus"};
     QString address_;
     int pid_ = 0;
@@ -105,13 +107,14 @@ private:
 // The service answers on a thread of its own: the notifier blocks the
 // calling thread until the reply comes, as it does the window's.
 class ServiceThread {
-public:
+  public:
     explicit ServiceThread(PrivateBus& bus) : connection_(bus.connect(QStringLiteral("service"))) {
         thread_.start();
         service_.moveToThread(&thread_);
-        registered_ = connection_.registerService(QStringLiteral("org.freedesktop.Notifications")) &&
-                      connection_.registerObject(QStringLiteral("/org/freedesktop/Notifications"),
-                                                 &service_, QDBusConnection::ExportAllSlots);
+        registered_ =
+            connection_.registerService(QStringLiteral("org.freedesktop.Notifications")) &&
+            connection_.registerObject(QStringLiteral("/org/freedesktop/Notifications"), &service_,
+                                       QDBusConnection::ExportAllSlots);
     }
     ~ServiceThread() {
         connection_.unregisterObject(QStringLiteral("/org/freedesktop/Notifications"));
@@ -122,7 +125,7 @@ public:
     bool registered() const { return registered_; }
     std::vector<NotifyCall> calls() { return service_.calls(); }
 
-private:
+  private:
     QDBusConnection connection_;
     QThread thread_;
     TestNotificationService service_;
