@@ -5,6 +5,7 @@
 
 #include "app/controls.h"
 #include "app/form1.h"
+#include "settings/program_folder.h"
 #include "platform/real_platform.h"
 
 int main(int argc, char** argv) {
@@ -13,12 +14,20 @@ int main(int argc, char** argv) {
     nimbrel::installFontSubstitutions();
     nimbrel::installJapaneseQtTexts();
 
-    // The program folder is the folder of the executable.
-    std::string folder = QDir(QCoreApplication::applicationDirPath()).absolutePath().toStdString();
-    if (folder.empty() || folder.back() != '/') folder += '/';
-
     nimbrel::RealPlatform platform;
-    nimbrel::Form1 form(platform, folder);
+    // The executable's folder when the delivered tables lie beside it; an
+    // installed program's per-user folder otherwise.
+    const std::string exeDir =
+        QDir(QCoreApplication::applicationDirPath()).absolutePath().toStdString();
+    const nimbrel::ProgramFolderResult folder =
+        nimbrel::resolveProgramFolder(exeDir, nimbrel::processFolderEnvironment());
+    if (!folder.ok()) {
+        platform.messageBox(nimbrel::programFolderErrorText(folder), "nimbrel",
+                            nimbrel::MsgButtons::Ok);
+        return 1;
+    }
+
+    nimbrel::Form1 form(platform, folder.folder);
     platform.setMainWindow(&form);
     form.runHandler([&] { form.Form_Load(); });
     if (form.ended()) return 0;

@@ -10,6 +10,7 @@
 #include "settings/region_table.h"
 #include "settings/server_file.h"
 #include "settings/settings_file.h"
+#include "settings/program_folder.h"
 #include "app/splash.h"
 #include "base/text_util.h"
 #include "app/version_text.h"
@@ -63,7 +64,14 @@ void Form1::Form_Load() {
 
 void Form1::prepareProgramFiles() {
     if (programFolder.empty() || programFolder.back() != '/') programFolder += '/';
-    serverBase = readServerBase(programFolder + files::kServer);
+    // server.ini lies in the program folder, or, for an installed program,
+    // in the user's configuration folder.
+    std::string server = programFolder + files::kServer;
+    if (!std::filesystem::exists(server)) {
+        const std::string config = userConfigFolder(processFolderEnvironment());
+        if (!config.empty()) server = config + files::kServer;
+    }
+    serverBase = readServerBase(server);
     Timer1.setInterval(9750);
     tickThreshold = 18;
     if (!Timer1.isActive()) Timer1.start();

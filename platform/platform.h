@@ -53,6 +53,10 @@ public:
     // The program has ended: a wait or download under way returns at once
     // (the download fails), and later ones do nothing.
     virtual void endWaits() = 0;
+    // Shows a desktop notification that replaces the previous one; critical
+    // for the strongest warnings. Without a notification service nothing
+    // is shown and nothing is retried.
+    virtual void notify(const std::string& summary, const std::string& body, bool critical) = 0;
 };
 
 }  // namespace nimbrel

@@ -213,4 +213,8 @@ bool RealPlatform::anotherInstanceRunning(const std::string& programFolder) {
            LockStatus::HeldElsewhere;
 }
 
+void RealPlatform::notify(const std::string& summary, const std::string& body, bool critical) {
+    notifier_.notify(summary, body, critical);
+}
+
 }  // namespace nimbrel

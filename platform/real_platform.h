@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 
+#include "platform/desktop_notifier.h"
 #include "platform/download.h"
 #include "platform/instance_lock.h"
 #include "platform/platform.h"
@@ -35,6 +36,8 @@ class RealPlatform : public Platform {
     ScreenTwips screenSizeTwips() override;
     bool anotherInstanceRunning(const std::string& programFolder) override;
     void endWaits() override;
+    void notify(const std::string& summary, const std::string& body, bool critical) override;
+    const NotifyResult& lastNotify() const { return notifier_.lastResult(); }
 
   private:
     // Runs the window's events, user input held back, until done() is true
@@ -45,6 +48,7 @@ class RealPlatform : public Platform {
     DownloadOptions downloadOptions_;
     InstanceLock instanceLock_;
     std::atomic<bool> ended_{false};
+    DesktopNotifier notifier_;
 };
 
 // Loads Qt's own Japanese texts, so that standard buttons read as on a

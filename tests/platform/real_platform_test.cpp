@@ -28,7 +28,10 @@ QApplication& app() {
     static char* argv[] = {arg0, nullptr};
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     // Never destroyed: a QApplication torn down after main returns crashes.
-    static auto* application = new QApplication(argc, argv);
+    // Other tests of this binary may have made it first.
+    static auto* application = qobject_cast<QApplication*>(QCoreApplication::instance())
+                                   ? qobject_cast<QApplication*>(QCoreApplication::instance())
+                                   : new QApplication(argc, argv);
     return *application;
 }
 

@@ -14,6 +14,11 @@ namespace nimbrel {
 
 class FakePlatform : public Platform {
 public:
+    struct Notification {
+        std::string summary;
+        std::string body;
+        bool critical = false;
+    };
     struct Message {
         std::string text;
         std::string title;
@@ -34,6 +39,9 @@ public:
     // Recorded only: what the program asks of the platform after it has
     // ended stays visible to the tests.
     void endWaits() override { ++endWaitsCalls; }
+    void notify(const std::string& summary, const std::string& body, bool critical) override {
+        notifications.push_back({summary, body, critical});
+    }
 
     // Advances the clock by whole seconds (across midnight and month ends).
     void advanceSeconds(long seconds);
@@ -53,6 +61,7 @@ public:
     std::vector<bool> topmostCalls;
     std::vector<int> sleeps;
     std::vector<Message> messages;
+    std::vector<Notification> notifications;
     std::deque<MsgAnswer> answers;  // empty: Ok
     DateTime clock{2024, 5, 5, 14, 37, 50};
     bool advanceClockOnSleep = true;
