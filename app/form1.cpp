@@ -212,6 +212,12 @@ void Form1::endProgram() {
 }
 
 void Form1::closeEvent(QCloseEvent* event) {
+    if (closeToTray && !ended_) {
+        // The user chose to keep the program in the tray.
+        event->ignore();
+        hide();
+        return;
+    }
     if (!ended_) endProgram();
     QWidget::closeEvent(event);
 }

@@ -168,6 +168,13 @@ public:
     std::string savedStatusCaption;
     std::optional<Rgb> savedStatusColor;
 
+    // Desktop integration, set by main from nimbrel.ini and the tray: a
+    // desktop notification whenever a warning sound is due, closing the
+    // window into the tray, and a call after each cycle has shown its status.
+    bool notificationsOn = true;
+    bool closeToTray = false;
+    std::function<void()> onStatusShown;
+
     // What the last composite or analysis refused, for the status bar of
     // the picture; empty when all went well.
     std::string lastImagingProblem;
@@ -212,6 +219,11 @@ private:
     void tellTheUser(const CycleAnalysis& analysis, const std::string& clockNote,
                      const std::string& commNote, const std::string& stamp);
     void setNextInterval(const CycleAnalysis& analysis);
+public:
+    // The arrival forecast's line, empty when there is none.
+    std::string forecastLine() const { return forecastLine_; }
+
+private:
     void applyWindowGeometry();
     void rightAnchorTo(double newWidth);
     // The steps of the start-up.
@@ -248,6 +260,7 @@ private:
     int handlerDepth_ = 0;
     bool cycleRunning_ = false;
     Levels levels_{};  // this cycle's nearness of the four strengths
+    std::string forecastLine_;
     // The PNG that "vesk_image_s.bmp" was last converted from by the cycle's
     // fetch, so drawing it need not convert it again; empty when unknown.
     std::string smallBitmapFrom_;

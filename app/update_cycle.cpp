@@ -8,6 +8,7 @@
 #include "base/text_util.h"
 #include "cycle/alerts.h"
 #include "cycle/classify.h"
+#include "cycle/desktop_texts.h"
 #include "cycle/cycle_rules.h"
 #include "cycle/radar_time.h"
 #include "cycle/rain_scan.h"
@@ -110,6 +111,7 @@ void Form1::Command1_Click() {
     const FetchResult detail = fetchDetailImage(clockNote);
     if (detail == FetchResult::Failed) {
         reportLostDetailImage(commNote);
+        if (onStatusShown) onStatusShown();
         return;
     }
     const std::string stamp = showImageTime();
@@ -132,6 +134,7 @@ void Form1::Command1_Click() {
     }
     locationAccepted = 0;
     setMousePointer(0);
+    if (onStatusShown) onStatusShown();
 }
 
 Form1::FetchResult Form1::fetchDetailImage(std::string& clockNote) {
@@ -222,7 +225,13 @@ void Form1::tellTheUser(const CycleAnalysis& a, const std::string& clockNote,
     Text4->setText(updateHistory(Text4->text(), commNote, t, stamp, head));
     if (Check3->value() == 1) appendLog(cycleLogLine(dayText(t), stamp, head));
     const SoundKind kind = chooseSound(prevLevels, levels_, soundLevel);
-    if (kind != SoundKind::None) platform_.playSound(soundFile(static_cast<int>(kind)));
+    if (kind == SoundKind::None) return;
+    platform_.playSound(soundFile(static_cast<int>(kind)));
+    if (notificationsOn) {
+        const DesktopNotice n =
+            desktopNotice(head, Label2->caption(), forecastLine(), levels_[kIntense] > 0);
+        platform_.notify(n.summary, n.body, n.critical);
+    }
 }
 
 void Form1::setNextInterval(const CycleAnalysis& a) {

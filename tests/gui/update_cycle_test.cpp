@@ -158,10 +158,47 @@ TEST_F(UpdateCycleTest, LightRainApproachingWarnsEverywhere) {
     EXPECT_NE(form->Text1->text().find('@'), std::string::npos);
     std::string log = readFileBytes(file("2405.log"));
     EXPECT_NE(log.find("05 14:38 弱い雨 接近中\r\n"), std::string::npos) << log;
-    // The same rain again: no new sound.
+    // The desktop is told at the same moment, the headline as summary.
+    ASSERT_EQ(platform.notifications.size(), 1u);
+    EXPECT_EQ(platform.notifications[0].summary, "弱い雨 接近中");
+    EXPECT_EQ(platform.notifications[0].body, "弱い雨 接近中");
+    EXPECT_FALSE(platform.notifications[0].critical);
+    // The same rain again: no new sound and no notification.
     platform.advanceSeconds(60);
     form->Command1->press();
     EXPECT_EQ(platform.sounds.size(), 1u);
+    EXPECT_EQ(platform.notifications.size(), 1u);
+}
+
+TEST_F(UpdateCycleTest, NotificationsFollowTheSoundsAndTheirSwitch) {
+    struct Case {
+        int soundLevel;
+        bool notificationsOn;
+        int index;  // palette index of the rain ring
+        size_t notified;
+        bool critical;
+    } cases[] = {
+        {0, true, 8, 1, true},   // intense rain: critical
+        {1, true, 4, 1, false},  // soft sounds still notify
+        {2, true, 4, 0, false},  // silent: no sound, no notification
+        {0, false, 4, 0, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.soundLevel << " " << c.notificationsOn << " " << c.index);
+        TearDown();
+        platform = FakePlatform{};
+        SetUp();
+        startQuiet();
+        form->soundLevel = static_cast<int16_t>(c.soundLevel);
+        form->notificationsOn = c.notificationsOn;
+        int shown = 0;
+        form->onStatusShown = [&] { ++shown; };
+        serveRadar(6, ringOf(c.index, 25, 30));
+        form->Command1->press();
+        EXPECT_EQ(shown, 1);
+        ASSERT_EQ(platform.notifications.size(), c.notified);
+        if (c.notified) EXPECT_EQ(platform.notifications[0].critical, c.critical);
+    }
 }
 
 TEST_F(UpdateCycleTest, ATickDuringACycleDoesNotStartAnotherOne) {
