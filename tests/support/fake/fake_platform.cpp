@@ -7,7 +7,7 @@ namespace nimbrel {
 
 DownloadResult FakePlatform::download(const std::string& url, const std::string& file,
                                       Durability durability) {
-    const DownloadResult stored{DownloadStatus::Stored};
+    const DownloadResult stored{DownloadStatus::Stored, 0, {}};
     const DownloadResult failed{DownloadStatus::ConnectFailed, 0, "no answer in the fake"};
     downloadedUrls.push_back(url);
     lastDurability = durability;
@@ -19,7 +19,7 @@ DownloadResult FakePlatform::download(const std::string& url, const std::string&
     if (it != bodies.end()) {
         std::ofstream out(file, std::ios::binary | std::ios::trunc);
         out.write(it->second.data(), static_cast<std::streamsize>(it->second.size()));
-        return out ? stored : DownloadResult{DownloadStatus::WriteFailed};
+        return out ? stored : DownloadResult{DownloadStatus::WriteFailed, 0, "cannot write"};
     }
     if (httpFallback) return httpFallback(url, file) ? stored : failed;
     return failed;
