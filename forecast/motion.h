@@ -1,0 +1,48 @@
+#pragma once
+// The motion of the rain, estimated from pairs of radar images a few minutes
+// apart, as a smooth field over the image in pixels per minute.
+#include <opencv2/core.hpp>
+#include <vector>
+
+#include "forecast/forecast.h"
+
+namespace nimbrel {
+
+struct MotionField {
+    bool ok = false;  // false: too little rain to see it move
+    // At the location, pixels per minute (x right, y down).
+    double vx = 0;
+    double vy = 0;
+    // One standard deviation of the speed and direction, from how much the
+    // pairs disagree at the location, never below a floor.
+    double speedSpread = 0;
+    double directionSpreadDeg = 0;
+    int factor = 1;  // image pixels per field cell
+    cv::Mat u, v;    // CV_32F, pixels per minute
+
+    // The field at image coordinates (x, y), bilinear, held at the edges.
+    void at(double x, double y, double& vx, double& vy) const;
+};
+
+// The knobs of the method, fixed by measurement (bench/nowcast_eval); the
+// evaluation varies them, the program uses the defaults.
+struct MotionTuning {
+    int factor = 4;           // image pixels per cell of the flow
+    double smoothCells = 12;  // Gaussian sigma of the field, in cells
+    double speedFloorRel = 0.12;
+    double speedFloorAbs = 0.10;  // pixels per minute
+    double directionFloorDeg = 8;
+    double spreadScale = 1.0;  // on the pairs' disagreement
+    int minRainCells = 30;
+};
+const MotionTuning& defaultMotionTuning();
+
+// chain: newest first, each frame the same size, minutes strictly falling.
+// (cx, cy): the location in image coordinates.
+MotionField estimateMotion(const std::vector<const RadarFrame*>& chain, double cx, double cy,
+                           const MotionTuning& tuning = defaultMotionTuning());
+
+// forecastArrival with other knobs than the defaults.
+Forecast forecastArrival(const ForecastRequest& request, const MotionTuning& tuning);
+
+}  // namespace nimbrel
