@@ -21,16 +21,16 @@ cv::Mat greyLevels() {
     return lut;
 }
 
-cv::Mat downsampled(const RadarFrame& frame, int factor) {
+cv::Mat downsampled(const RadarFrame& frame, const cv::Rect& window, int factor) {
     static const cv::Mat lut = greyLevels();
     const cv::Mat classes(frame.height, frame.width, CV_8U,
                           const_cast<std::uint8_t*>(frame.classes.data()));
     cv::Mat grey;
-    cv::LUT(classes, lut, grey);
+    cv::LUT(classes(window), lut, grey);
     if (factor <= 1) return grey;
     cv::Mat small;
     cv::resize(grey, small,
-               cv::Size(std::max(1, frame.width / factor), std::max(1, frame.height / factor)), 0,
+               cv::Size(std::max(1, window.width / factor), std::max(1, window.height / factor)), 0,
                0, cv::INTER_AREA);
     return small;
 }
@@ -49,8 +49,8 @@ const MotionTuning& defaultMotionTuning() {
 
 void MotionField::at(double x, double y, double& outX, double& outY) const {
     // Cell (i, j) covers image pixels i*factor .. (i+1)*factor - 1.
-    const double fx = std::clamp((x + 0.5) / factor - 0.5, 0.0, double(u.cols - 1));
-    const double fy = std::clamp((y + 0.5) / factor - 0.5, 0.0, double(u.rows - 1));
+    const double fx = std::clamp((x - originX + 0.5) / factor - 0.5, 0.0, double(u.cols - 1));
+    const double fy = std::clamp((y - originY + 0.5) / factor - 0.5, 0.0, double(u.rows - 1));
     const int x0 = static_cast<int>(fx), y0 = static_cast<int>(fy);
     const int x1 = std::min(x0 + 1, u.cols - 1), y1 = std::min(y0 + 1, u.rows - 1);
     const double ax = fx - x0, ay = fy - y0;
@@ -68,17 +68,29 @@ MotionField estimateMotion(const std::vector<const RadarFrame*>& chain, double c
     field.factor = std::max(1, tuning.factor);
     if (chain.size() < 2) return field;
 
+    // The window, whole cells only, inside the image.
+    const int w = chain.front()->width, h = chain.front()->height, f = field.factor;
+    const int half = std::max(tuning.windowPx, 4 * f);
+    const int x0 = std::clamp(static_cast<int>(cx) - half, 0, w) / f * f;
+    const int y0 = std::clamp(static_cast<int>(cy) - half, 0, h) / f * f;
+    const int x1 = std::clamp(static_cast<int>(cx) + half, 0, w);
+    const int y1 = std::clamp(static_cast<int>(cy) + half, 0, h);
+    if (x1 - x0 < 4 * f || y1 - y0 < 4 * f) return field;  // the location is off the image
+    const cv::Rect window(x0, y0, (x1 - x0) / f * f, (y1 - y0) / f * f);
+    field.originX = x0;
+    field.originY = y0;
     std::vector<cv::Mat> grey;
-    for (const RadarFrame* f : chain) grey.push_back(downsampled(*f, field.factor));
+    for (const RadarFrame* fr : chain) grey.push_back(downsampled(*fr, window, f));
     const cv::Size size = grey.front().size();
 
-    cv::Ptr<cv::DISOpticalFlow> dis = cv::DISOpticalFlow::create(cv::DISOpticalFlow::PRESET_MEDIUM);
+    cv::Ptr<cv::DISOpticalFlow> dis =
+        cv::DISOpticalFlow::create(std::clamp(tuning.disPreset, 0, 2));
     cv::Mat sumU(size, CV_32F, cv::Scalar(0)), sumV(size, CV_32F, cv::Scalar(0)),
         sumW(size, CV_32F, cv::Scalar(0));
     std::vector<PairEstimate> pairs;
     // Gaussian weights around the location for each pair's own estimate there.
     const double sigma = tuning.smoothCells;
-    const double lx = (cx + 0.5) / field.factor - 0.5, ly = (cy + 0.5) / field.factor - 0.5;
+    const double lx = (cx - x0 + 0.5) / f - 0.5, ly = (cy - y0 + 0.5) / f - 0.5;
     int rainCells = 0;
     for (size_t p = 0; p + 1 < chain.size(); ++p) {
         const cv::Mat& newer = grey[p];
@@ -93,7 +105,7 @@ MotionField estimateMotion(const std::vector<const RadarFrame*>& chain, double c
         for (int y = 0; y < size.height; ++y) {
             const uchar* o = older.ptr<uchar>(y);
             const uchar* n = newer.ptr<uchar>(y);
-            const cv::Vec2f* f = flow.ptr<cv::Vec2f>(y);
+            const cv::Vec2f* fl = flow.ptr<cv::Vec2f>(y);
             float* pu = sumU.ptr<float>(y);
             float* pv = sumV.ptr<float>(y);
             float* pw = sumW.ptr<float>(y);
@@ -103,7 +115,7 @@ MotionField estimateMotion(const std::vector<const RadarFrame*>& chain, double c
                 // the solver's guess.
                 if (o[x] == 0 && n[x] == 0) continue;
                 const double w = o[x] > 0 && n[x] > 0 ? 1.0 : 0.5;
-                const double u = f[x][0] * toPxPerMin, v = f[x][1] * toPxPerMin;
+                const double u = fl[x][0] * toPxPerMin, v = fl[x][1] * toPxPerMin;
                 pu[x] += static_cast<float>(w * u);
                 pv[x] += static_cast<float>(w * v);
                 pw[x] += static_cast<float>(w);

@@ -17,8 +17,10 @@ struct MotionField {
     // pairs disagree at the location, never below a floor.
     double speedSpread = 0;
     double directionSpreadDeg = 0;
-    int factor = 1;  // image pixels per field cell
-    cv::Mat u, v;    // CV_32F, pixels per minute
+    int factor = 1;   // image pixels per field cell
+    int originX = 0;  // image pixel of the field's first cell
+    int originY = 0;
+    cv::Mat u, v;  // CV_32F, pixels per minute
 
     // The field at image coordinates (x, y), bilinear, held at the edges.
     void at(double x, double y, double& vx, double& vy) const;
@@ -34,6 +36,11 @@ struct MotionTuning {
     double directionFloorDeg = 8;
     double spreadScale = 1.0;  // on the pairs' disagreement
     int minRainCells = 30;
+    int disPreset = 2;  // cv::DISOpticalFlow: 0 ultrafast, 1 fast, 2 medium
+    // Half side of the square around the location the motion is estimated
+    // on, in image pixels: rain farther away would need more than 100 km an
+    // hour to arrive within the horizon.
+    int windowPx = 400;
 };
 const MotionTuning& defaultMotionTuning();
 
