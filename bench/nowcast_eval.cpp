@@ -4,7 +4,8 @@
 //   nowcast_eval [--seed N] [--cases N] [--truth-check N] [--quiet]
 //                [--factor N] [--smooth X] [--speed-floor-rel X]
 //                [--speed-floor-abs X] [--dir-floor X] [--spread-scale X]
-//                [--dis-preset 0|1|2] [--window PX]
+//                [--dis-preset 0|1|2] [--window PX] [--dump FILE]
+//                [--speed-scale X] [--growth X]
 //
 // Each case: a region, a place in it, a minute of a day and the radii the
 // cycle uses. The images are made in-process by the service library, encoded
@@ -55,6 +56,7 @@ struct Options {
     int cases = 300;
     int truthCheck = 2;
     bool quiet = false;
+    std::string dump;  // a line per case, for a closer look
     MotionTuning tuning;
 };
 
@@ -154,11 +156,12 @@ long rssKb(const char* field) {
 }
 
 void usage() {
-    std::fprintf(
-        stderr,
-        "nowcast_eval [--seed N] [--cases N] [--truth-check N] [--quiet] [--factor N]\n"
-        "             [--smooth X] [--speed-floor-rel X] [--speed-floor-abs X]\n"
-        "             [--dir-floor X] [--spread-scale X] [--dis-preset 0|1|2] [--window PX]\n");
+    std::fprintf(stderr,
+                 "nowcast_eval [--seed N] [--cases N] [--truth-check N] [--quiet] [--factor N]\n"
+                 "             [--smooth X] [--speed-floor-rel X] [--speed-floor-abs X]\n"
+                 "             [--dir-floor X] [--spread-scale X] [--dis-preset 0|1|2] [--window "
+                 "PX] [--dump FILE]\n"
+                 "             [--speed-scale X] [--growth X]\n");
 }
 
 }  // namespace
@@ -182,6 +185,12 @@ int main(int argc, char** argv) {
             opt.truthCheck = std::atoi(next());
         else if (a == "--quiet")
             opt.quiet = true;
+        else if (a == "--speed-scale")
+            opt.tuning.speedScale = std::atof(next());
+        else if (a == "--growth")
+            opt.tuning.growth = std::atof(next());
+        else if (a == "--dump")
+            opt.dump = next();
         else if (a == "--factor")
             opt.tuning.factor = std::atoi(next());
         else if (a == "--smooth")
@@ -221,6 +230,7 @@ int main(int argc, char** argv) {
     const long long day0 = minuteIndex(DateTime{2026, 6, 1, 0, 0, 0});
 
     std::vector<CaseResult> results;
+    std::FILE* dump = opt.dump.empty() ? nullptr : std::fopen(opt.dump.c_str(), "w");
     std::vector<double> costMs;
     long peakExtraKb = 0;
     int attempts = 0, truthMismatch = 0, truthChecked = 0, gaps = 0;
@@ -324,6 +334,18 @@ int main(int argc, char** argv) {
             if (scanned != cr.truth) ++truthMismatch;
         }
         ++perRegion[r];
+        if (dump) {
+            auto m = [](const std::optional<int>& v) { return v ? *v : -1; };
+            std::fprintf(dump, "%s %lld %d %d speed %.2f dir %.0f sd %.2f %.1f |", reg.key.c_str(),
+                         t0, loc.px, loc.py, fc.speedPxPerMin, fc.directionDeg,
+                         fc.speedSpreadPxPerMin, fc.directionSpreadDeg);
+            for (int k = 0; k < 4; ++k)
+                std::fprintf(dump, " L%d T%d A%d E%d X%d%s", cr.level[k],
+                             cr.truth[k] == kNever ? -1 : cr.truth[k], m(fc.strengths[k].arrival),
+                             m(fc.strengths[k].earliest), m(fc.strengths[k].latest),
+                             fc.strengths[k].passingBy ? "P" : "");
+            std::fprintf(dump, "\n");
+        }
         results.push_back(cr);
         if (!opt.quiet && results.size() % 50 == 0)
             std::fprintf(stderr, "%zu cases (%d drawn)\n", results.size(), attempts);
@@ -340,10 +362,10 @@ int main(int argc, char** argv) {
                 truthMismatch);
     std::printf(
         "tuning: factor %d, smooth %.1f, speed floor %.2f x + %.2f px/min, direction floor "
-        "%.1f deg, spread scale %.2f, DIS preset %d, window %d px\n",
+        "%.1f deg, spread scale %.2f, DIS preset %d, window %d px, speed scale %.2f, growth %.2f\n",
         opt.tuning.factor, opt.tuning.smoothCells, opt.tuning.speedFloorRel,
         opt.tuning.speedFloorAbs, opt.tuning.directionFloorDeg, opt.tuning.spreadScale,
-        opt.tuning.disPreset, opt.tuning.windowPx);
+        opt.tuning.disPreset, opt.tuning.windowPx, opt.tuning.speedScale, opt.tuning.growth);
 
     auto fcArrival = [](const CaseResult& c, int k) {
         return c.forecast[k].arrival ? *c.forecast[k].arrival : kNever;

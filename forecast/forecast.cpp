@@ -48,25 +48,79 @@ std::array<int, kStrengths> levelsNow(const RadarFrame& frame, int px, int py,
     return levels;
 }
 
-// The strongest strength within the location band around a (sub-pixel)
-// centre, by the scan's rule: pixel centres strictly inside the radius.
-int strengthsInDisk(const RadarFrame& frame, double cx, double cy, float radius) {
-    const double r2 = double(radius) * double(radius);
-    const int r = static_cast<int>(std::ceil(radius));
+// Which strengths lie within their radius of a (sub-pixel) centre, by the
+// scan's rule: pixel centres strictly inside. A pixel of a strength is a
+// pixel of every weaker one too, so a stronger hit is a weaker hit.
+std::array<bool, kStrengths> strengthsInDisk(const RadarFrame& frame, double cx, double cy,
+                                             const std::array<double, kStrengths>& radius) {
+    std::array<bool, kStrengths> hit{};
+    const double rMax = *std::max_element(radius.begin(), radius.end());
+    if (rMax <= 0) return hit;
+    const int r = static_cast<int>(std::ceil(rMax));
     const int x0 = std::max(0, static_cast<int>(std::floor(cx)) - r);
     const int x1 = std::min(frame.width - 1, static_cast<int>(std::ceil(cx)) + r);
     const int y0 = std::max(0, static_cast<int>(std::floor(cy)) - r);
     const int y1 = std::min(frame.height - 1, static_cast<int>(std::ceil(cy)) + r);
-    int best = 0;
     for (int y = y0; y <= y1; ++y) {
         const std::uint8_t* row = frame.classes.data() + static_cast<size_t>(y) * frame.width;
         const double dy = y - cy;
         for (int x = x0; x <= x1; ++x) {
-            const double dx = x - cx;
-            if (dx * dx + dy * dy < r2) best = std::max(best, strengthsOf(row[x]));
+            const int s = strengthsOf(row[x]);
+            if (s == 0) continue;
+            const double dx = x - cx, d2 = dx * dx + dy * dy;
+            for (int k = 0; k < s; ++k)
+                if (d2 < radius[k] * radius[k]) hit[k] = true;
         }
     }
-    return best;
+    for (int k = kStrengths - 2; k >= 0; --k) hit[k] = hit[k] || hit[k + 1];
+    return hit;
+}
+
+// How fast the edge of each strength moves outward around the location,
+// apart from the motion, in pixels per minute: the change of its area
+// between the oldest and the newest frame (the older window moved back
+// along the motion) spread over the length of its edge.
+std::array<double, kStrengths> edgeSpeeds(const RadarFrame& newest, const RadarFrame& oldest,
+                                          double cx, double cy, double vx, double vy,
+                                          const MotionTuning& tuning) {
+    std::array<double, kStrengths> speed{};
+    const double minutes = static_cast<double>(newest.minute - oldest.minute);
+    if (tuning.growth == 0 || minutes <= 0) return speed;
+    const int half = tuning.growthWindowPx;
+    auto strengthAt = [](const RadarFrame& f, int x, int y) {
+        if (x < 0 || y < 0 || x >= f.width || y >= f.height) return -1;
+        return strengthsOf(f.classes[static_cast<size_t>(y) * f.width + x]);
+    };
+    std::array<long, kStrengths> areaNew{}, areaOld{}, edge{};
+    const int nx = static_cast<int>(std::lround(cx)), ny = static_cast<int>(std::lround(cy));
+    const int ox = static_cast<int>(std::lround(cx - vx * minutes));
+    const int oy = static_cast<int>(std::lround(cy - vy * minutes));
+    for (int dy = -half; dy <= half; ++dy) {
+        for (int dx = -half; dx <= half; ++dx) {
+            const int s = strengthAt(newest, nx + dx, ny + dy);
+            const int so = strengthAt(oldest, ox + dx, oy + dy);
+            // Only where both windows see the image.
+            if (s < 0 || so < 0) continue;
+            for (int k = 0; k < so; ++k) ++areaOld[k];
+            if (s == 0) continue;
+            int weakest = s;
+            for (auto [ex, ey] : {std::pair{1, 0}, {-1, 0}, {0, 1}, {0, -1}}) {
+                const int e = strengthAt(newest, nx + dx + ex, ny + dy + ey);
+                if (e >= 0) weakest = std::min(weakest, e);
+            }
+            for (int k = 0; k < s; ++k) {
+                ++areaNew[k];
+                if (weakest <= k) ++edge[k];
+            }
+        }
+    }
+    for (int k = 0; k < kStrengths; ++k) {
+        if (edge[k] == 0) continue;
+        const double v = tuning.growth * static_cast<double>(areaNew[k] - areaOld[k]) /
+                         (minutes * static_cast<double>(edge[k]));
+        speed[k] = std::clamp(v, -tuning.maxEdgeSpeed, tuning.maxEdgeSpeed);
+    }
+    return speed;
 }
 
 bool usable(const RadarFrame& f) {
@@ -171,6 +225,9 @@ Forecast forecastArrival(const ForecastRequest& req, const MotionTuning& tuning)
     const double relSpread = motion.speedSpread / speed;
     const double dirSpread = motion.directionSpreadDeg * std::numbers::pi / 180;
 
+    const std::array<double, kStrengths> edge =
+        edgeSpeeds(*chain.front(), *chain.back(), cx, cy, motion.vx, motion.vy, tuning);
+
     // Each member carries the location backwards along its own motion: rain
     // that is over the location at minute t was at that point at minute 0.
     std::vector<std::array<int, kStrengths>> arrivals(static_cast<size_t>(members));
@@ -185,7 +242,10 @@ Forecast forecastArrival(const ForecastRequest& req, const MotionTuning& tuning)
         for (int k = 0; k < kStrengths; ++k)
             if (levels[k] == 3) arr[k] = 0, reached = k + 1;
         double x = cx, y = cy;
+        std::array<double, kStrengths> radius{};
         for (int t = 1; t <= horizon && reached < kStrengths; ++t) {
+            for (int k = 0; k < kStrengths; ++k)
+                radius[k] = std::max(0.0, double(req.radii[3]) + edge[k] * t);
             // Midpoint step through the field.
             double vx, vy;
             motion.at(x, y, vx, vy);
@@ -196,9 +256,13 @@ Forecast forecastArrival(const ForecastRequest& req, const MotionTuning& tuning)
             if (x < -req.radii[3] || y < -req.radii[3] || x > newest->width + req.radii[3] ||
                 y > newest->height + req.radii[3])
                 break;  // upwind of the image: nothing known there
-            const int here = strengthsInDisk(*newest, x, y, req.radii[3]);
-            for (int k = reached; k < here; ++k) arr[k] = t;
-            reached = std::max(reached, here);
+            const std::array<bool, kStrengths> hit = strengthsInDisk(*newest, x, y, radius);
+            for (int k = 0; k < kStrengths; ++k) {
+                if (hit[k] && arr[k] == kNever) {
+                    arr[k] = t;
+                    reached = std::max(reached, k + 1);
+                }
+            }
         }
     }
 

@@ -113,9 +113,11 @@ MotionField estimateMotion(const std::vector<const RadarFrame*>& chain, double c
             for (int x = 0; x < size.width; ++x) {
                 // Only where there is rain to follow: the flow elsewhere is
                 // the solver's guess.
-                if (o[x] == 0 && n[x] == 0) continue;
-                const double w = o[x] > 0 && n[x] > 0 ? 1.0 : 0.5;
+                // Where rain appears or fades the flow says little.
+                if (o[x] == 0 || n[x] == 0) continue;
+                const double w = 1.0;
                 const double u = fl[x][0] * toPxPerMin, v = fl[x][1] * toPxPerMin;
+                if (u * u + v * v > tuning.maxSpeed * tuning.maxSpeed) continue;
                 pu[x] += static_cast<float>(w * u);
                 pv[x] += static_cast<float>(w * v);
                 pw[x] += static_cast<float>(w);
@@ -144,8 +146,8 @@ MotionField estimateMotion(const std::vector<const RadarFrame*>& chain, double c
     cv::GaussianBlur(sumV, bv, cv::Size(), sigma, sigma, cv::BORDER_CONSTANT);
     cv::GaussianBlur(sumW, bw, cv::Size(), sigma, sigma, cv::BORDER_CONSTANT);
     constexpr double kPrior = 0.02;
-    field.u = (bu + kPrior * meanU) / (bw + kPrior);
-    field.v = (bv + kPrior * meanV) / (bw + kPrior);
+    field.u = (bu + kPrior * meanU) / (bw + kPrior) * tuning.speedScale;
+    field.v = (bv + kPrior * meanV) / (bw + kPrior) * tuning.speedScale;
     field.at(cx, cy, field.vx, field.vy);
 
     // Disagreement between the pairs at the location.

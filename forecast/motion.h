@@ -41,6 +41,14 @@ struct MotionTuning {
     // on, in image pixels: rain farther away would need more than 100 km an
     // hour to arrive within the horizon.
     int windowPx = 400;
+    // Flow faster than this (pixels per minute) is the solver's mistake.
+    double maxSpeed = 16;
+    // Rain growing or shrinking around the location moves its edge as well
+    // as the wind does; this scales that edge speed (0: motion only).
+    double growth = 1.0;
+    int growthWindowPx = 120;
+    double maxEdgeSpeed = 0.6;  // pixels per minute
+    double speedScale = 1.0;    // on the estimated motion
 };
 const MotionTuning& defaultMotionTuning();
 
