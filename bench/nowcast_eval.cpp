@@ -5,7 +5,7 @@
 //                [--factor N] [--smooth X] [--speed-floor-rel X]
 //                [--speed-floor-abs X] [--dir-floor X] [--spread-scale X]
 //                [--dis-preset 0|1|2] [--window PX] [--dump FILE]
-//                [--speed-scale X] [--growth X]
+//                [--speed-scale X] [--growth X] [--pad X] [--pass-margin X]
 //
 // Each case: a region, a place in it, a minute of a day and the radii the
 // cycle uses. The images are made in-process by the service library, encoded
@@ -161,7 +161,7 @@ void usage() {
                  "             [--smooth X] [--speed-floor-rel X] [--speed-floor-abs X]\n"
                  "             [--dir-floor X] [--spread-scale X] [--dis-preset 0|1|2] [--window "
                  "PX] [--dump FILE]\n"
-                 "             [--speed-scale X] [--growth X]\n");
+                 "             [--speed-scale X] [--growth X] [--pad X] [--pass-margin X]\n");
 }
 
 }  // namespace
@@ -187,6 +187,10 @@ int main(int argc, char** argv) {
             opt.quiet = true;
         else if (a == "--speed-scale")
             opt.tuning.speedScale = std::atof(next());
+        else if (a == "--pass-margin")
+            opt.tuning.passMargin = std::atof(next());
+        else if (a == "--pad")
+            opt.tuning.radiusPad = std::atof(next());
         else if (a == "--growth")
             opt.tuning.growth = std::atof(next());
         else if (a == "--dump")
@@ -362,10 +366,12 @@ int main(int argc, char** argv) {
                 truthMismatch);
     std::printf(
         "tuning: factor %d, smooth %.1f, speed floor %.2f x + %.2f px/min, direction floor "
-        "%.1f deg, spread scale %.2f, DIS preset %d, window %d px, speed scale %.2f, growth %.2f\n",
+        "%.1f deg, spread scale %.2f, DIS preset %d, window %d px, speed scale %.2f, growth %.2f, "
+        "pad %.1f\n",
         opt.tuning.factor, opt.tuning.smoothCells, opt.tuning.speedFloorRel,
         opt.tuning.speedFloorAbs, opt.tuning.directionFloorDeg, opt.tuning.spreadScale,
-        opt.tuning.disPreset, opt.tuning.windowPx, opt.tuning.speedScale, opt.tuning.growth);
+        opt.tuning.disPreset, opt.tuning.windowPx, opt.tuning.speedScale, opt.tuning.growth,
+        opt.tuning.radiusPad, opt.tuning.passMargin);
 
     auto fcArrival = [](const CaseResult& c, int k) {
         return c.forecast[k].arrival ? *c.forecast[k].arrival : kNever;

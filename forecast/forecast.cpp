@@ -231,6 +231,9 @@ Forecast forecastArrival(const ForecastRequest& req, const MotionTuning& tuning)
     // Each member carries the location backwards along its own motion: rain
     // that is over the location at minute t was at that point at minute 0.
     std::vector<std::array<int, kStrengths>> arrivals(static_cast<size_t>(members));
+    // Whether a member brings the rain within a wider margin of the place:
+    // rain that only just misses does not count as passing by.
+    std::vector<std::array<bool, kStrengths>> grazes(static_cast<size_t>(members));
     for (int m = 0; m < members; ++m) {
         // Member 0 is the estimate itself.
         const double scale = m == 0 ? 1.0 : std::max(0.0, 1.0 + relSpread * normal(rng));
@@ -242,10 +245,13 @@ Forecast forecastArrival(const ForecastRequest& req, const MotionTuning& tuning)
         for (int k = 0; k < kStrengths; ++k)
             if (levels[k] == 3) arr[k] = 0, reached = k + 1;
         double x = cx, y = cy;
-        std::array<double, kStrengths> radius{};
+        std::array<double, kStrengths> radius{}, margin{};
+        std::array<bool, kStrengths>& graze = grazes[static_cast<size_t>(m)];
         for (int t = 1; t <= horizon && reached < kStrengths; ++t) {
-            for (int k = 0; k < kStrengths; ++k)
-                radius[k] = std::max(0.0, double(req.radii[3]) + edge[k] * t);
+            for (int k = 0; k < kStrengths; ++k) {
+                radius[k] = std::max(0.0, double(req.radii[3]) + tuning.radiusPad + edge[k] * t);
+                margin[k] = radius[k] + tuning.passMargin * t;
+            }
             // Midpoint step through the field.
             double vx, vy;
             motion.at(x, y, vx, vy);
@@ -257,6 +263,8 @@ Forecast forecastArrival(const ForecastRequest& req, const MotionTuning& tuning)
                 y > newest->height + req.radii[3])
                 break;  // upwind of the image: nothing known there
             const std::array<bool, kStrengths> hit = strengthsInDisk(*newest, x, y, radius);
+            const std::array<bool, kStrengths> near = strengthsInDisk(*newest, x, y, margin);
+            for (int k = 0; k < kStrengths; ++k) graze[k] = graze[k] || near[k];
             for (int k = 0; k < kStrengths; ++k) {
                 if (hit[k] && arr[k] == kNever) {
                     arr[k] = t;
@@ -277,8 +285,12 @@ Forecast forecastArrival(const ForecastRequest& req, const MotionTuning& tuning)
         if (p50 != kNever) sf.arrival = p50;
         if (p10 != kNever) sf.earliest = p10;
         if (p90 != kNever) sf.latest = p90;
-        // In the warning bands now, and nine members in ten keep it away.
-        sf.passingBy = (levels[k] == 1 || levels[k] == 2) && !sf.earliest;
+        // In the warning bands now, and nine members in ten keep it clear of
+        // the place by the margin.
+        int grazing = 0;
+        for (int m = 0; m < members; ++m) grazing += grazes[m][k];
+        sf.passingBy =
+            (levels[k] == 1 || levels[k] == 2) && !sf.earliest && grazing * 10 <= members;
     }
     return out;
 }

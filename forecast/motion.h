@@ -49,6 +49,12 @@ struct MotionTuning {
     int growthWindowPx = 120;
     double maxEdgeSpeed = 0.6;  // pixels per minute
     double speedScale = 1.0;    // on the estimated motion
+    // Added to the location radius from minute 1 on: ragged edges that
+    // flicker from minute to minute reach the place before their mean does.
+    double radiusPad = 0;
+    // Pass-by wants the rain to stay this much farther off, growing by the
+    // minute (pixels per minute).
+    double passMargin = 0;
 };
 const MotionTuning& defaultMotionTuning();
 
