@@ -367,7 +367,7 @@ int main(int argc, char** argv) {
     std::printf(
         "tuning: factor %d, smooth %.1f, speed floor %.2f x + %.2f px/min, direction floor "
         "%.1f deg, spread scale %.2f, DIS preset %d, window %d px, speed scale %.2f, growth %.2f, "
-        "pad %.1f\n",
+        "pad %.1f, pass margin %.2f\n",
         opt.tuning.factor, opt.tuning.smoothCells, opt.tuning.speedFloorRel,
         opt.tuning.speedFloorAbs, opt.tuning.directionFloorDeg, opt.tuning.spreadScale,
         opt.tuning.disPreset, opt.tuning.windowPx, opt.tuning.speedScale, opt.tuning.growth,

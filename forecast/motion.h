@@ -31,10 +31,10 @@ struct MotionField {
 struct MotionTuning {
     int factor = 4;           // image pixels per cell of the flow
     double smoothCells = 12;  // Gaussian sigma of the field, in cells
-    double speedFloorRel = 0.12;
+    double speedFloorRel = 0.3;
     double speedFloorAbs = 0.10;  // pixels per minute
-    double directionFloorDeg = 8;
-    double spreadScale = 1.0;  // on the pairs' disagreement
+    double directionFloorDeg = 18;
+    double spreadScale = 1.5;  // on the pairs' disagreement
     int minRainCells = 30;
     int disPreset = 2;  // cv::DISOpticalFlow: 0 ultrafast, 1 fast, 2 medium
     // Half side of the square around the location the motion is estimated
@@ -51,10 +51,10 @@ struct MotionTuning {
     double speedScale = 1.0;    // on the estimated motion
     // Added to the location radius from minute 1 on: ragged edges that
     // flicker from minute to minute reach the place before their mean does.
-    double radiusPad = 0;
+    double radiusPad = 1.5;
     // Pass-by wants the rain to stay this much farther off, growing by the
     // minute (pixels per minute).
-    double passMargin = 0;
+    double passMargin = 0.2;
 };
 const MotionTuning& defaultMotionTuning();
 
