@@ -6,6 +6,7 @@
 //                [--speed-floor-abs X] [--dir-floor X] [--spread-scale X]
 //                [--dis-preset 0|1|2] [--window PX] [--dump FILE]
 //                [--speed-scale X] [--growth X] [--pad X] [--pass-margin X]
+//                [--edge-spread X]
 //
 // Each case: a region, a place in it, a minute of a day and the radii the
 // cycle uses. The images are made in-process by the service library, encoded
@@ -161,7 +162,8 @@ void usage() {
                  "             [--smooth X] [--speed-floor-rel X] [--speed-floor-abs X]\n"
                  "             [--dir-floor X] [--spread-scale X] [--dis-preset 0|1|2] [--window "
                  "PX] [--dump FILE]\n"
-                 "             [--speed-scale X] [--growth X] [--pad X] [--pass-margin X]\n");
+                 "             [--speed-scale X] [--growth X] [--pad X] [--pass-margin X]\n"
+                 "             [--edge-spread X]\n");
 }
 
 }  // namespace
@@ -189,6 +191,8 @@ int main(int argc, char** argv) {
             opt.tuning.speedScale = std::atof(next());
         else if (a == "--pass-margin")
             opt.tuning.passMargin = std::atof(next());
+        else if (a == "--edge-spread")
+            opt.tuning.edgeSpread = std::atof(next());
         else if (a == "--pad")
             opt.tuning.radiusPad = std::atof(next());
         else if (a == "--growth")
@@ -367,11 +371,11 @@ int main(int argc, char** argv) {
     std::printf(
         "tuning: factor %d, smooth %.1f, speed floor %.2f x + %.2f px/min, direction floor "
         "%.1f deg, spread scale %.2f, DIS preset %d, window %d px, speed scale %.2f, growth %.2f, "
-        "pad %.1f, pass margin %.2f\n",
+        "pad %.1f, pass margin %.2f, edge spread %.2f\n",
         opt.tuning.factor, opt.tuning.smoothCells, opt.tuning.speedFloorRel,
         opt.tuning.speedFloorAbs, opt.tuning.directionFloorDeg, opt.tuning.spreadScale,
         opt.tuning.disPreset, opt.tuning.windowPx, opt.tuning.speedScale, opt.tuning.growth,
-        opt.tuning.radiusPad, opt.tuning.passMargin);
+        opt.tuning.radiusPad, opt.tuning.passMargin, opt.tuning.edgeSpread);
 
     auto fcArrival = [](const CaseResult& c, int k) {
         return c.forecast[k].arrival ? *c.forecast[k].arrival : kNever;

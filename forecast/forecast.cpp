@@ -239,6 +239,9 @@ Forecast forecastArrival(const ForecastRequest& req, const MotionTuning& tuning)
         const double scale = m == 0 ? 1.0 : std::max(0.0, 1.0 + relSpread * normal(rng));
         const double turn = m == 0 ? 0.0 : dirSpread * normal(rng);
         const double c = std::cos(turn) * scale, s = std::sin(turn) * scale;
+        // Growth is as uncertain as motion: each member's edges move by
+        // their own amount.
+        const double grow = m == 0 ? 0.0 : tuning.edgeSpread * normal(rng);
         std::array<int, kStrengths>& arr = arrivals[static_cast<size_t>(m)];
         arr.fill(kNever);
         int reached = 0;
@@ -249,7 +252,8 @@ Forecast forecastArrival(const ForecastRequest& req, const MotionTuning& tuning)
         std::array<bool, kStrengths>& graze = grazes[static_cast<size_t>(m)];
         for (int t = 1; t <= horizon && reached < kStrengths; ++t) {
             for (int k = 0; k < kStrengths; ++k) {
-                radius[k] = std::max(0.0, double(req.radii[3]) + tuning.radiusPad + edge[k] * t);
+                radius[k] =
+                    std::max(0.0, double(req.radii[3]) + tuning.radiusPad + (edge[k] + grow) * t);
                 margin[k] = radius[k] + tuning.passMargin * t;
             }
             // Midpoint step through the field.

@@ -55,6 +55,8 @@ struct MotionTuning {
     // Pass-by wants the rain to stay this much farther off, growing by the
     // minute (pixels per minute).
     double passMargin = 0.2;
+    // Spread of the members' edge speeds (pixels per minute).
+    double edgeSpread = 0.4;
 };
 const MotionTuning& defaultMotionTuning();
 
