@@ -252,8 +252,9 @@ Forecast forecastArrival(const ForecastRequest& req, const MotionTuning& tuning)
         std::array<bool, kStrengths>& graze = grazes[static_cast<size_t>(m)];
         for (int t = 1; t <= horizon && reached < kStrengths; ++t) {
             for (int k = 0; k < kStrengths; ++k) {
+                // Shrinking rain still counts where it lies over the point.
                 radius[k] =
-                    std::max(0.0, double(req.radii[3]) + tuning.radiusPad + (edge[k] + grow) * t);
+                    std::max(1.0, double(req.radii[3]) + tuning.radiusPad + (edge[k] + grow) * t);
                 margin[k] = radius[k] + tuning.passMargin * t;
             }
             // Midpoint step through the field.

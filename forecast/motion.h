@@ -56,7 +56,7 @@ struct MotionTuning {
     // minute (pixels per minute).
     double passMargin = 0.2;
     // Spread of the members' edge speeds (pixels per minute).
-    double edgeSpread = 0.4;
+    double edgeSpread = 0;
 };
 const MotionTuning& defaultMotionTuning();
 
