@@ -108,13 +108,13 @@ uint32_t readBe32(const unsigned char* at) {
 // any chunk limit, so a damaged download of a hundred bytes could claim a
 // chunk of 2 GB. No chunk up to IEND may run past the end of the data, which
 // bounds every such allocation by the file's own size.
-bool chunksFitInFile(const std::vector<unsigned char>& data) {
+bool chunksFitInFile(const unsigned char* data, size_t size) {
     size_t pos = 8;
-    while (data.size() - pos >= 8) {
-        const uint32_t length = readBe32(data.data() + pos);
-        const size_t rest = data.size() - pos - 8;
+    while (size - pos >= 8) {
+        const uint32_t length = readBe32(data + pos);
+        const size_t rest = size - pos - 8;
         if (length > rest) return false;
-        if (std::memcmp(data.data() + pos + 4, "IEND", 4) == 0 || rest - length < 4) break;
+        if (std::memcmp(data + pos + 4, "IEND", 4) == 0 || rest - length < 4) break;
         pos += 12 + size_t{length};
     }
     return true;
@@ -149,12 +149,22 @@ bool readWholeFile(const std::string& path, size_t maxBytes, std::vector<unsigne
     return ok;
 }
 
-// Decodes pngPath into the complete bytes of the BMP file.
-PngCheck decodeToBmp(const std::string& pngPath, const PngLimits& limits,
-                     std::vector<unsigned char>& bmp) {
+// Decodes PNG data into the complete bytes of the BMP file (asBmp) or into
+// bare palette indices, rows top-down without padding.
+PngCheck decodePng(const unsigned char* bytes, size_t size, const PngLimits& limits, bool asBmp,
+                   std::vector<unsigned char>& bmp) {
     PngCheck result;
-    std::vector<unsigned char> data;
-    if (!readWholeFile(pngPath, limits.maxFileBytes, data, result)) return result;
+    if (size > limits.maxFileBytes) {
+        result.status = PngStatus::TooLarge;
+        result.detail = "data of " + std::to_string(size) + " bytes";
+        return result;
+    }
+    const struct {
+        const unsigned char* data() const { return p; }
+        size_t size() const { return n; }
+        const unsigned char* p;
+        size_t n;
+    } data{bytes, size};
 
     if (data.size() < 8 || png_sig_cmp(data.data(), 0, 8) != 0) {
         result.status = PngStatus::NotPng;
@@ -177,7 +187,7 @@ PngCheck decodeToBmp(const std::string& pngPath, const PngLimits& limits,
         return result;
     }
 
-    if (!chunksFitInFile(data)) {
+    if (!chunksFitInFile(data.data(), data.size())) {
         result.status = PngStatus::Corrupt;
         result.detail = "a chunk runs past the end of the file";
         return result;
@@ -218,17 +228,22 @@ PngCheck decodeToBmp(const std::string& pngPath, const PngLimits& limits,
 
     const uint32_t width = header.width;
     const uint32_t height = header.height;
-    const size_t stride = (static_cast<size_t>(width) + 3) / 4 * 4;
+    const size_t stride = asBmp ? (static_cast<size_t>(width) + 3) / 4 * 4 : width;
     const size_t imageBytes = stride * height;
-    bmp.assign(kPixelOffset + imageBytes, 0);
+    const size_t offset = asBmp ? kPixelOffset : 0;
+    bmp.assign(offset + imageBytes, 0);
     std::vector<png_bytep> rows(height);
-    // Rows are stored bottom-up: the PNG's first row is the BMP's last.
+    // BMP rows are stored bottom-up: the PNG's first row is the BMP's last.
     for (uint32_t t = 0; t < height; ++t) {
-        rows[t] = bmp.data() + kPixelOffset + (height - 1 - t) * stride;
+        rows[t] = bmp.data() + offset + (asBmp ? height - 1 - t : t) * stride;
     }
     if (!readPixels(reader.png, reader.info, rows.data(), width)) {
         result.status = PngStatus::Corrupt;
         result.detail = state.message;
+        return result;
+    }
+    if (!asBmp) {
+        result.status = PngStatus::Ok;
         return result;
     }
 
@@ -264,7 +279,47 @@ PngCheck decodeToBmp(const std::string& pngPath, const PngLimits& limits,
     return result;
 }
 
+PngCheck decodeToBmp(const std::string& pngPath, const PngLimits& limits,
+                     std::vector<unsigned char>& bmp) {
+    PngCheck result;
+    std::vector<unsigned char> data;
+    if (!readWholeFile(pngPath, limits.maxFileBytes, data, result)) return result;
+    return decodePng(data.data(), data.size(), limits, true, bmp);
+}
+
+// Runs a decode, turning an allocation failure into a refusal.
+template <typename Decode>
+PngCheck guarded(Decode&& decode) {
+    try {
+        return decode();
+    } catch (const std::bad_alloc&) {
+        PngCheck result;
+        result.status = PngStatus::TooLarge;
+        result.detail = "out of memory";
+        return result;
+    }
+}
+
 }  // namespace
+
+PngCheck decodePngIndices(const unsigned char* data, size_t size, std::vector<uint8_t>& indices,
+                          const PngLimits& limits) {
+    PngCheck result = guarded([&] { return decodePng(data, size, limits, false, indices); });
+    if (!result.ok()) indices.clear();
+    return result;
+}
+
+PngCheck readPngIndices(const std::string& pngPath, std::vector<uint8_t>& indices,
+                        const PngLimits& limits) {
+    PngCheck result = guarded([&] {
+        std::vector<unsigned char> data;
+        PngCheck read;
+        if (!readWholeFile(pngPath, limits.maxFileBytes, data, read)) return read;
+        return decodePng(data.data(), data.size(), limits, false, indices);
+    });
+    if (!result.ok()) indices.clear();
+    return result;
+}
 
 const char* pngStatusText(PngStatus status) {
     switch (status) {

@@ -19,6 +19,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace nimbrel {
 
@@ -68,6 +69,15 @@ PngCheck checkPng(const std::string& pngPath, const PngLimits& limits = {});
 // an existing BMP is left as it was.
 ConvertResult convertPngToBmp(const std::string& bmpPath, const std::string& pngPath,
                               const PngLimits& limits = {});
+
+// Decodes a PNG (file or bytes in memory) into its palette indices, one byte
+// per pixel, rows top-down without padding, with the same checks and limits
+// as the conversion; the size is in the result. Past radar images are kept
+// this way in memory. On failure `indices` is left empty.
+PngCheck readPngIndices(const std::string& pngPath, std::vector<uint8_t>& indices,
+                        const PngLimits& limits = {});
+PngCheck decodePngIndices(const unsigned char* data, size_t size, std::vector<uint8_t>& indices,
+                          const PngLimits& limits = {});
 
 // True if the BMP was written.
 bool imgtobmp(const std::string& bmpPath, const std::string& imagePath);

@@ -12,7 +12,7 @@ packages=(
   xvfb clang libclang-rt-14-dev
   imagemagick hyperfine jq
   libopencv-video-dev qt6-translations-l10n dbus clang-format
-  dpkg-dev file
+  dpkg-dev file nlohmann-json3-dev
 )
 
 missing=()

@@ -19,7 +19,11 @@ constexpr double kMaxLifeMinutes = 150;
 // Storms wander inside their home square, lobes sit off the centre, and the
 // plane is warped before cells are looked up.
 constexpr double kWarpKm = 3;
-constexpr double kMaxReachKm = 12 + 10 + 0.05 * kMaxLifeMinutes + 18 * 2 + kWarpKm + 1;
+// Each storm drifts against the wind by up to this much in each direction
+// (km per minute), so that neighbouring storms move at different speeds and
+// headings and no single motion fits the whole picture.
+constexpr double kCellDrift = 0.2;
+constexpr double kMaxReachKm = 12 + 10 + kCellDrift * kMaxLifeMinutes + 18 * 2 + kWarpKm + 1;
 constexpr double kFineScaleKm = 1.1;
 
 // Lower bounds of the values of classes 3..10.
@@ -278,7 +282,8 @@ std::vector<RainField::Cell> RainField::gatherCells(const Frame& f, double qx0, 
                 const double birth = k * kEpochMinutes + d.next() * kEpochMinutes;
                 const double life = 70 + 80 * d.next();
                 const double jx = (d.next() - 0.5) * 24, jy = (d.next() - 0.5) * 24;
-                const double vx = (d.next() - 0.5) * 0.1, vy = (d.next() - 0.5) * 0.1;
+                const double vx = (d.next() - 0.5) * 2 * kCellDrift;
+                const double vy = (d.next() - 0.5) * 2 * kCellDrift;
                 const int lobes = 1 + static_cast<int>(3 * d.next());
                 const double age = f.t - birth;
                 if (!exists || age < 0 || age >= life) continue;

@@ -1,0 +1,71 @@
+#pragma once
+// The motion of the rain, estimated from pairs of radar images a few minutes
+// apart, as a smooth field over the image in pixels per minute.
+#include <opencv2/core.hpp>
+#include <vector>
+
+#include "forecast/forecast.h"
+
+namespace nimbrel {
+
+struct MotionField {
+    bool ok = false;  // false: too little rain to see it move
+    // At the location, pixels per minute (x right, y down).
+    double vx = 0;
+    double vy = 0;
+    // One standard deviation of the speed and direction, from how much the
+    // pairs disagree at the location, never below a floor.
+    double speedSpread = 0;
+    double directionSpreadDeg = 0;
+    int factor = 1;   // image pixels per field cell
+    int originX = 0;  // image pixel of the field's first cell
+    int originY = 0;
+    cv::Mat u, v;  // CV_32F, pixels per minute
+
+    // The field at image coordinates (x, y), bilinear, held at the edges.
+    void at(double x, double y, double& vx, double& vy) const;
+};
+
+// The knobs of the method, fixed by measurement (bench/nowcast_eval); the
+// evaluation varies them, the program uses the defaults.
+struct MotionTuning {
+    int factor = 4;           // image pixels per cell of the flow
+    double smoothCells = 12;  // Gaussian sigma of the field, in cells
+    double speedFloorRel = 0.3;
+    double speedFloorAbs = 0.10;  // pixels per minute
+    double directionFloorDeg = 18;
+    double spreadScale = 1.5;  // on the pairs' disagreement
+    int minRainCells = 30;
+    int disPreset = 2;  // cv::DISOpticalFlow: 0 ultrafast, 1 fast, 2 medium
+    // Half side of the square around the location the motion is estimated
+    // on, in image pixels: rain farther away would need more than 100 km an
+    // hour to arrive within the horizon.
+    int windowPx = 400;
+    // Flow faster than this (pixels per minute) is the solver's mistake.
+    double maxSpeed = 16;
+    // Rain growing or shrinking around the location moves its edge as well
+    // as the wind does; this scales that edge speed (0: motion only).
+    double growth = 1.0;
+    int growthWindowPx = 120;
+    double maxEdgeSpeed = 0.6;  // pixels per minute
+    double speedScale = 1.0;    // on the estimated motion
+    // Added to the location radius from minute 1 on: ragged edges that
+    // flicker from minute to minute reach the place before their mean does.
+    double radiusPad = 1.5;
+    // Pass-by wants the rain to stay this much farther off, growing by the
+    // minute (pixels per minute).
+    double passMargin = 0.2;
+    // Spread of the members' edge speeds (pixels per minute).
+    double edgeSpread = 0;
+};
+const MotionTuning& defaultMotionTuning();
+
+// chain: newest first, each frame the same size, minutes strictly falling.
+// (cx, cy): the location in image coordinates.
+MotionField estimateMotion(const std::vector<const RadarFrame*>& chain, double cx, double cy,
+                           const MotionTuning& tuning = defaultMotionTuning());
+
+// forecastArrival with other knobs than the defaults.
+Forecast forecastArrival(const ForecastRequest& request, const MotionTuning& tuning);
+
+}  // namespace nimbrel
