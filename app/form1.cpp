@@ -67,6 +67,7 @@ Form1::Form1(Platform& platform, std::string folder, QWidget* parent)
     Image1 = c("Image1");
     Image2 = c("Image2");
     Shape1 = c("Shape1");
+    lblForecast = c("lblForecast");
 
     // Option2 is the selected view in the design; selecting it here must not
     // run its handler yet.

@@ -16,6 +16,7 @@
 #include "settings/region_table.h"
 #include "cycle/classify.h"
 #include "cycle/rain_scan.h"
+#include "forecast/forecast.h"
 #include "imaging/composite.h"
 #include "settings/settings_file.h"
 #include "platform/platform.h"
@@ -77,6 +78,7 @@ public:
     Control* Image1;
     Control* Image2;
     Control* Shape1;
+    Control* lblForecast;  // the arrival forecast, beside the designed controls
     QTimer Timer1;
 
     Control* control(const std::string& name) const;
@@ -210,15 +212,25 @@ private:
     struct CycleAnalysis {
         bool ok = false;
         ScanResult scan;
+        RadarFrame frame;  // the newest detail image's classes
+        DateTime imageTime;
     };
     FetchResult fetchDetailImage(std::string& clockNote);
     void reportLostDetailImage(std::string& commNote);
-    std::string showImageTime();
+    std::string showImageTime(const DateTime& arrived);
+    bool fetchPastFrame(long long minute, int width, int height, RadarFrame& frame);
     void fetchTopImage(std::string& commNote);
     CycleAnalysis analyse(bool converted, const LocationPixel& loc);
     void tellTheUser(const CycleAnalysis& analysis, const std::string& clockNote,
                      const std::string& commNote, const std::string& stamp);
     void setNextInterval(const CycleAnalysis& analysis);
+    // The arrival forecast from the newest image and the past ones kept in
+    // memory (fetched when missing), shown in lblForecast and Label2's
+    // tooltip, and status.json.
+    Forecast forecastArrivals(CycleAnalysis& analysis, const LocationPixel& loc);
+    void showForecast(const Forecast& forecast);
+    void writeStatusJson(const CycleAnalysis& analysis, const Forecast& forecast,
+                         const std::string& headline);
 public:
     // The arrival forecast's line, empty when there is none.
     std::string forecastLine() const { return forecastLine_; }
@@ -261,6 +273,8 @@ private:
     bool cycleRunning_ = false;
     Levels levels_{};  // this cycle's nearness of the four strengths
     std::string forecastLine_;
+    std::vector<RadarFrame> pastFrames_;  // detail images of the last minutes, oldest first
+    std::string headline_;
     // The PNG that "vesk_image_s.bmp" was last converted from by the cycle's
     // fetch, so drawing it need not convert it again; empty when unknown.
     std::string smallBitmapFrom_;

@@ -31,6 +31,9 @@ WindowDesign makeForm1() {
     c.push_back({"Check2", K::CheckBox, "地点設定", f(kPGothic, 9), {}, {}, 120, 1980, 1095, 255});
     c.push_back({"Command5", K::CommandButton, "", f(kGothic, 6.75), {}, {}, 1890, 2010, 210, 210});
     c.push_back({"Label17", K::Label, "警告音大", {}, {}, {}, 2160, 2025, 720, 255});
+    // Not of the original design: the arrival forecast, in the full view's
+    // free strip under the exit button.
+    c.push_back({"lblForecast", K::Label, "", f(kPGothic, 9), Rgb{0, 0, 160}, {}, 60, 1680, 2820, 270});
     c.push_back({"Label5", K::Label, "北緯", f(kPGothic, 9.75), {}, {}, 150, 2325, 480, 270});
     c.push_back({"Label3", K::Label, "", f(kPGothic, 9), {}, {}, 720, 2325, 1200, 240});
     c.push_back({"Text2", K::TextBox, "", f(kPGothic, 9), {}, {}, 720, 2490, 1260, 270, false});
@@ -209,7 +212,7 @@ const ViewChanges& settingModeChanges() {
         v.push_back(at("Label5", P::Top, 2535));
         v.push_back(at("Label6", P::Top, 3015));
         showAll(v, {"Label7", "Label8", "Label9", "Label19"}, true);
-        showAll(v, {"Label14", "Label15"}, false);
+        showAll(v, {"Label14", "Label15", "lblForecast"}, false);
         return v;
     }();
     return v;
@@ -243,7 +246,7 @@ const ViewChanges& backInFullViewChanges() {
                       enabled("Label3", true), enabled("Label4", true),
                       at("Label5", P::Top, 2325), at("Label6", P::Top, 2805)};
         showAll(v, {"Label7", "Label8", "Label9", "Label19"}, false);
-        showAll(v, {"Label14", "Label15"}, true);
+        showAll(v, {"Label14", "Label15", "lblForecast"}, true);
         v.push_back(at("Option2", P::Value, 1));
         return v;
     }();

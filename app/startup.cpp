@@ -96,6 +96,8 @@ void Form1::prepareProgramFiles() {
         std::filesystem::remove(historyFiles[k], ec);
     }
     Label18->setCaption(versionText());
+    // Past images of another region must not move this one's rain.
+    pastFrames_.clear();
 }
 
 StartupSettings Form1::applySettings() {

@@ -1,4 +1,5 @@
 // The tick handler and the update cycle.
+#include <QCoreApplication>
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
@@ -9,6 +10,7 @@
 #include "cycle/alerts.h"
 #include "cycle/classify.h"
 #include "cycle/desktop_texts.h"
+#include "forecast/forecast.h"
 #include "cycle/cycle_rules.h"
 #include "cycle/radar_time.h"
 #include "cycle/rain_scan.h"
@@ -111,22 +113,30 @@ void Form1::Command1_Click() {
     const FetchResult detail = fetchDetailImage(clockNote);
     if (detail == FetchResult::Failed) {
         reportLostDetailImage(commNote);
+        showForecast(Forecast{ForecastGap::BadFrames});
         if (onStatusShown) onStatusShown();
         return;
     }
-    const std::string stamp = showImageTime();
+    const DateTime arrived = platform_.now();
+    const std::string stamp = showImageTime(arrived);
     // The conversion was done with the download. A bitmap that could not be
     // written (a full disk) leaves the previous image's pixels in place; they
     // must not pass for the newest.
     const bool converted = detail == FetchResult::Converted;
     fetchTopImage(commNote);
-    const CycleAnalysis analysis = analyse(converted, loc);
+    CycleAnalysis analysis = analyse(converted, loc);
+    analysis.imageTime = imageDateTime(arrived);
+    // The forecast comes first: the notification carries its line.
+    Forecast forecast{ForecastGap::BadFrames};
+    if (analysis.ok) forecast = forecastArrivals(analysis, loc);
+    showForecast(forecast);
     if (analysis.ok) tellTheUser(analysis, clockNote, commNote, stamp);
     if (Check2->value() == 0) {
         if (Option2->value() == 1 && Command4->enabled()) drawsmall(historyFiles[0], 0);
         if (Option3->value() == 1) drawdetail();
     }
     setNextInterval(analysis);
+    if (analysis.ok) writeStatusJson(analysis, forecast, headline_);
     const double later = timeOfDayDays(platform_.now());
     if (historyRefreshDue(historyTimes[0], historyTimes[1], later, lastHistoryRun)) {
         lastHistoryRun = later;
@@ -165,8 +175,7 @@ void Form1::reportLostDetailImage(std::string& commNote) {
     setMousePointer(0);
 }
 
-std::string Form1::showImageTime() {
-    const DateTime arrived = platform_.now();
+std::string Form1::showImageTime(const DateTime& arrived) {
     const std::string stamp = imageStamp(arrived);
     Command1->setCaption(kManualUpdateCaption);
     setCaption(windowCaption(regions.regionName[currentRegion], stamp));
@@ -207,7 +216,18 @@ Form1::CycleAnalysis Form1::analyse(bool converted, const LocationPixel& loc) {
                       static_cast<int>(regions.regionWidthPx[currentRegion][1]),
                       static_cast<int>(regions.regionHeightPx[currentRegion][1]));
     a.ok = a.scan.error == ScanError::None;
-    if (!a.ok) lastImagingProblem = std::string(files::kDetailBitmap) + ": cannot be scanned";
+    if (!a.ok) {
+        lastImagingProblem = std::string(files::kDetailBitmap) + ": cannot be scanned";
+        return a;
+    }
+    // The classes top-down, for the forecast; stored rows run bottom-up.
+    a.frame.width = bmp.width;
+    a.frame.height = bmp.height;
+    a.frame.classes.resize(static_cast<size_t>(bmp.width) * bmp.height);
+    for (int row = 0; row < bmp.height; ++row) {
+        const uint8_t* from = bmp.pixels.data() + static_cast<size_t>(bmp.height - 1 - row) * bmp.stride;
+        std::copy(from, from + bmp.width, a.frame.classes.begin() + static_cast<size_t>(row) * bmp.width);
+    }
     return a;
 }
 
@@ -221,6 +241,7 @@ void Form1::tellTheUser(const CycleAnalysis& a, const std::string& clockNote,
     Label2->setCaption(lines.caption);
     Label2->setBold(lines.bold);
     const std::string head = headline(classes);
+    headline_ = head;
     const DateTime t = platform_.now();
     Text4->setText(updateHistory(Text4->text(), commNote, t, stamp, head));
     if (Check3->value() == 1) appendLog(cycleLogLine(dayText(t), stamp, head));
@@ -246,6 +267,86 @@ void Form1::setNextInterval(const CycleAnalysis& a) {
     Label2->setBackColor(statusRgb(statusColor(levels_)));
     prevLevels = levels_;
     prevCounts = a.scan.counts;
+}
+
+Forecast Form1::forecastArrivals(CycleAnalysis& a, const LocationPixel& loc) {
+    const long long newest = minuteIndex(a.imageTime);
+    a.frame.minute = newest;
+    // Past images of this region from the last minutes; a region change or
+    // a clock set back leaves nothing usable.
+    std::erase_if(pastFrames_, [&](const RadarFrame& f) {
+        return f.minute >= newest || f.minute < newest - kForecastLookback ||
+               f.width != a.frame.width || f.height != a.frame.height;
+    });
+    std::vector<long long> have;
+    for (const RadarFrame& f : pastFrames_) have.push_back(f.minute);
+    // Missing ones are fetched from the service, so that a forecast exists
+    // from the first cycle; they are kept in memory only.
+    for (long long minute : framesWanted(newest, have)) {
+        RadarFrame past;
+        if (!fetchPastFrame(minute, a.frame.width, a.frame.height, past)) break;
+        pastFrames_.push_back(std::move(past));
+    }
+    std::sort(pastFrames_.begin(), pastFrames_.end(),
+              [](const RadarFrame& x, const RadarFrame& y) { return x.minute < y.minute; });
+    ForecastRequest request;
+    request.frames = pastFrames_;
+    request.frames.push_back(a.frame);
+    request.px = loc.px;
+    request.py = loc.py;
+    request.radii = warnRadii;
+    const Forecast forecast = forecastArrival(request);
+    // Kept for the next cycles: this image, and of the older ones at most
+    // one in every three minutes.
+    pastFrames_.push_back(a.frame);
+    std::vector<RadarFrame> kept;
+    for (auto it = pastFrames_.rbegin(); it != pastFrames_.rend(); ++it)
+        if (kept.empty() || kept.back().minute - it->minute >= 3) kept.push_back(std::move(*it));
+    pastFrames_.assign(std::make_move_iterator(kept.rbegin()), std::make_move_iterator(kept.rend()));
+    return forecast;
+}
+
+bool Form1::fetchPastFrame(long long minute, int width, int height, RadarFrame& frame) {
+    // 45 s past its minute the clock names that minute's image.
+    const std::string url =
+        radarImageAddress(serverBase, regions.regionKey[currentRegion],
+                          addSeconds(dateTimeOfMinuteIndex(minute), 45), RadarImage::Detail);
+    std::error_code ec;
+    const std::string scratch =
+        (std::filesystem::temp_directory_path(ec) /
+         ("nimbrel-" + std::to_string(QCoreApplication::applicationPid()) + "-past.png"))
+            .string();
+    const bool stored = platform_.download(url, scratch, Durability::Replaceable).stored();
+    stopIfEnded();
+    frame.minute = minute;
+    const PngCheck read = stored ? readPngIndices(scratch, frame.classes) : PngCheck{};
+    std::filesystem::remove(scratch, ec);
+    frame.width = static_cast<int>(read.width);
+    frame.height = static_cast<int>(read.height);
+    return read.ok() && frame.width == width && frame.height == height;
+}
+
+void Form1::showForecast(const Forecast& forecast) {
+    forecastLine_ = forecastLabelText(forecast);
+    lblForecast->setCaption(forecastLine_);
+    Label2->widget()->setToolTip(QString::fromStdString(forecastLine_));
+}
+
+void Form1::writeStatusJson(const CycleAnalysis& a, const Forecast& forecast,
+                            const std::string& head) {
+    StatusSnapshot s;
+    s.imageTime = a.imageTime;
+    s.region = regions.regionKey[currentRegion];
+    s.lat = latitude();
+    s.lon = longitude();
+    s.headline = head;
+    s.statusText = Label2->caption();
+    s.statusColour = Label2->backColor().value_or(kButtonFace);
+    s.forecast = forecast;
+    const std::string json = statusJson(s);
+    // For panels and scripts; a file that cannot be written is skipped.
+    (void)replaceFile(programFolder + files::kStatusJson, {{json.data(), json.size()}},
+                      Durability::Replaceable);
 }
 
 }  // namespace nimbrel

@@ -52,6 +52,8 @@ std::string headline(const ClassRecords& classes);
 std::string coverageNote(const Counts& counts);
 
 enum class StatusColor { ButtonFace, LightYellow, LightOrange, LightRed };
+// The button face as status.json reports it: the desktop's own grey.
+inline constexpr Rgb kButtonFace{240, 240, 240};
 StatusColor statusColor(const Levels& levels);
 // The colour of the three warning shades; none for ButtonFace, which is the
 // toolkit's own.

@@ -17,6 +17,8 @@ inline constexpr const char* kDetailBitmap = "vesk_image.bmp";
 inline constexpr const char* kTopImage = "vesk_image_s.png";
 inline constexpr const char* kTopBitmap = "vesk_image_s.bmp";
 inline constexpr const char* kPicture = "vesk_detail.bmp";
+// The status of the last analysed cycle, for panels and scripts.
+inline constexpr const char* kStatusJson = "status.json";
 // The base maps' bitmaps; the maps themselves are named after the region
 // key (key ".png" for the detail map, key "s.png" for the small one).
 inline constexpr const char* kDetailBaseBitmap = "basemap.bmp";

@@ -90,3 +90,16 @@ TEST(ImageStamp, HoursAndMinutesOfTheImageAndItsHistoryTime) {
     DateTime t = at(2024, 5, 5, 9, 5, 3);
     EXPECT_EQ(dateText(t) + " " + timeText(t) + " " + dayText(t), "2024/05/05 9:05:03 05");
 }
+
+TEST(ImageMinute, MinutesCountFromTheEpochAndTheImageIsTheMinuteBeforeUntil40Seconds) {
+    EXPECT_EQ(minuteIndex(at(1970, 1, 1, 0, 1, 0)), 1);
+    const DateTime t = at(2024, 3, 1, 0, 0, 39);  // the image of Feb 29, 23:59
+    const DateTime image = imageDateTime(t);
+    EXPECT_EQ(image.day, 29);
+    EXPECT_EQ(image.hour * 100 + image.minute, 2359);
+    EXPECT_EQ(radartime(t), "2359");
+    EXPECT_EQ(minuteIndex(image) + 1, minuteIndex(t));
+    const DateTime back = dateTimeOfMinuteIndex(minuteIndex(t));
+    EXPECT_EQ(timeText(back) + dateText(back), "0:00:002024/03/01");
+    EXPECT_EQ(radartime(addSeconds(dateTimeOfMinuteIndex(minuteIndex(image)), 45)), "2359");
+}
