@@ -116,13 +116,15 @@ TEST(ForecastArrival, BandMovingAtTheLocationArrivesWithinItsRange) {
             const StrengthForecast& s = f.strengths[k];
             ASSERT_TRUE(s.arrival && s.earliest && s.latest) << c.edge;
             // Sharp edges here; the forecast allows for ragged ones by a pixel
-            // or two, which is early by that at this speed.
-            EXPECT_NEAR(*s.arrival, truth, 1 + 2 / c.speed) << c.edge << " strength " << k;
+            // or two, which is early by that at this speed; the median of 50
+            // members moves by a tenth or so with the draws.
+            EXPECT_NEAR(*s.arrival, truth, 1 + 2 / c.speed + 0.1 * truth)
+                << c.edge << " strength " << k;
             EXPECT_LE(*s.earliest, truth);
             EXPECT_GE(*s.latest, truth);
             // A spread that means something: neither a point nor the horizon.
             EXPECT_GT(*s.latest - *s.earliest, 0);
-            EXPECT_LE(*s.latest - *s.earliest, truth + 5) << "range too wide";
+            EXPECT_LE(*s.latest - *s.earliest, 1.2 * truth + 5) << "range too wide";
             EXPECT_FALSE(s.passingBy);
         }
         EXPECT_FALSE(f.strengths[3].arrival);  // no intense rain in the band
