@@ -33,7 +33,7 @@ WindowDesign makeForm1() {
     c.push_back({"Label17", K::Label, "警告音大", {}, {}, {}, 2160, 2025, 720, 255});
     // Not of the original design: the arrival forecast, in the full view's
     // free strip under the exit button.
-    c.push_back({"lblForecast", K::Label, "", f(kPGothic, 9), Rgb{0, 0, 160}, {}, 60, 1680, 2820, 270});
+    c.push_back({"lblForecast", K::Label, "", f(kPGothic, 9), Rgb{0, 0, 160}, {}, 15, 1680, 2925, 270});
     c.push_back({"Label5", K::Label, "北緯", f(kPGothic, 9.75), {}, {}, 150, 2325, 480, 270});
     c.push_back({"Label3", K::Label, "", f(kPGothic, 9), {}, {}, 720, 2325, 1200, 240});
     c.push_back({"Text2", K::TextBox, "", f(kPGothic, 9), {}, {}, 720, 2490, 1260, 270, false});

@@ -310,7 +310,7 @@ bool Form1::fetchPastFrame(long long minute, int width, int height, RadarFrame& 
     // 45 s past its minute the clock names that minute's image.
     const std::string url =
         radarImageAddress(serverBase, regions.regionKey[currentRegion],
-                          addSeconds(dateTimeOfMinuteIndex(minute), 45), RadarImage::Detail);
+                          addSeconds(dateTimeOfMinute(minute), 45), RadarImage::Detail);
     std::error_code ec;
     const std::string scratch =
         (std::filesystem::temp_directory_path(ec) /

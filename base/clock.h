@@ -26,4 +26,9 @@ std::string dateText(const DateTime& now);
 std::string timeText(const DateTime& now);
 std::string dayText(const DateTime& now);
 
+// Minutes since 1970-01-01 00:00 of the same (local) calendar the clock
+// reads, seconds dropped, and back.
+long long minuteIndex(const DateTime& t);
+DateTime dateTimeOfMinute(long long minute);
+
 }  // namespace nimbrel

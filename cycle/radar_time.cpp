@@ -135,19 +135,8 @@ std::string radarImageAddress(std::string_view base, std::string_view regionKey,
            (image == RadarImage::Detail ? "_detail.png" : "_top.png");
 }
 
-long long minuteIndex(const DateTime& t) {
-    namespace ch = std::chrono;
-    const ch::sys_days day = ch::year_month_day{ch::year{t.year}, ch::month{static_cast<unsigned>(t.month)},
-                                                ch::day{static_cast<unsigned>(t.day)}};
-    return static_cast<long long>(day.time_since_epoch().count()) * 1440 + t.hour * 60 + t.minute;
-}
-
-DateTime dateTimeOfMinuteIndex(long long minute) {
-    return addSeconds(DateTime{1970, 1, 1, 0, 0, 0}, minute * 60);
-}
-
 DateTime imageDateTime(const DateTime& now) {
-    return dateTimeOfMinuteIndex(minuteIndex(now) - (now.second < 40 ? 1 : 0));
+    return dateTimeOfMinute(minuteIndex(now) - (now.second < 40 ? 1 : 0));
 }
 
 }  // namespace nimbrel

@@ -53,9 +53,6 @@ std::string imageStamp(const DateTime& now, ClockStyle clock = kSystemClockStyle
 // historyTimes(0) ("14:37" gives 14:37:01).
 double stampTimeOfDay(std::string_view imageStamp);
 
-// Minutes since 1970-01-01 00:00 of the clock's calendar, and back.
-long long minuteIndex(const DateTime& t);
-DateTime dateTimeOfMinuteIndex(long long minute);
 // The time of the newest image the clock reading names (the minute before
 // until 40 s past the minute), seconds zero.
 DateTime imageDateTime(const DateTime& now);

@@ -65,27 +65,6 @@ bool validDateTime(const DateTime& t) {
            t.second >= 0 && t.second < 60;
 }
 
-long long minuteIndex(const DateTime& t) {
-    return daysOf(t.year, t.month, t.day) * 1440 + t.hour * 60 + t.minute;
-}
-
-DateTime dateTimeOfMinute(long long minute) {
-    long long days = minute / 1440;
-    long long rest = minute % 1440;
-    if (rest < 0) {
-        rest += 1440;
-        --days;
-    }
-    const year_month_day ymd{sys_days{std::chrono::days{days}}};
-    DateTime t;
-    t.year = static_cast<int>(ymd.year());
-    t.month = static_cast<int>(static_cast<unsigned>(ymd.month()));
-    t.day = static_cast<int>(static_cast<unsigned>(ymd.day()));
-    t.hour = static_cast<int>(rest / 60);
-    t.minute = static_cast<int>(rest % 60);
-    return t;
-}
-
 std::string slotOfHour(int hour) {
     return twoDigits(hour / 6 * 6) + "00";
 }

@@ -8,10 +8,7 @@
 
 namespace nimbrel {
 
-// Minutes since 1970-01-01 00:00 of the same (local) calendar the clock
-// reads; seconds are dropped.
-long long minuteIndex(const DateTime& t);
-DateTime dateTimeOfMinute(long long minute);
+// Minutes since 1970-01-01 00:00 (minuteIndex, dateTimeOfMinute): base/clock.h.
 bool validDateTime(const DateTime& t);
 
 // "0000", "0600", "1200" or "1800": the six-hour folder of an hour.

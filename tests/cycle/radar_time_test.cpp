@@ -99,7 +99,7 @@ TEST(ImageMinute, MinutesCountFromTheEpochAndTheImageIsTheMinuteBeforeUntil40Sec
     EXPECT_EQ(image.hour * 100 + image.minute, 2359);
     EXPECT_EQ(radartime(t), "2359");
     EXPECT_EQ(minuteIndex(image) + 1, minuteIndex(t));
-    const DateTime back = dateTimeOfMinuteIndex(minuteIndex(t));
+    const DateTime back = dateTimeOfMinute(minuteIndex(t));
     EXPECT_EQ(timeText(back) + dateText(back), "0:00:002024/03/01");
-    EXPECT_EQ(radartime(addSeconds(dateTimeOfMinuteIndex(minuteIndex(image)), 45)), "2359");
+    EXPECT_EQ(radartime(addSeconds(dateTimeOfMinute(minuteIndex(image)), 45)), "2359");
 }

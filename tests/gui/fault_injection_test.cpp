@@ -86,7 +86,8 @@ std::vector<std::string> strayFiles(const fs::path& folder) {
     std::vector<std::string> out;
     for (const auto& e : fs::directory_iterator(folder)) {
         std::string ext = e.path().extension().string();
-        if (ext != ".png" && ext != ".bmp" && ext != ".ini" && ext != ".log")
+        if (ext != ".png" && ext != ".bmp" && ext != ".ini" && ext != ".log" &&
+            e.path().filename() != "status.json")
             out.push_back(e.path().filename());
     }
     return out;

@@ -8,6 +8,7 @@
 #include "settings/region_table.h"
 #include "cycle/alerts.h"
 #include "cycle/classify.h"
+#include "forecast/forecast.h"
 #include "app/splash.h"
 #include "support/fake/app_fixture.h"
 
@@ -107,6 +108,19 @@ TEST_F(LayoutTest, EveryLabelHoldsItsRealTextsWithinItsDesignedWidth) {
     }
     for (const char* t : {"警告音大", "警告音小", "警告音無"}) texts.push_back({form->Label17, t});
     texts.push_back({form->Label8, "-35.68951  -139.6917 ☆\r\n35.689512  139.69171"});
+    // The forecast's longest lines: rain falling and a stronger one coming,
+    // or passing by; and the reasons for none.
+    Forecast both{ForecastGap::None};
+    both.strengths[2].level = 3;
+    both.strengths[2].arrival = both.strengths[2].earliest = 0;
+    both.strengths[3] = {1, 48, 39, {}, false};
+    texts.push_back({form->lblForecast, forecastLabelText(both)});
+    both.strengths[3] = {2, 58, 49, 60, false};
+    texts.push_back({form->lblForecast, forecastLabelText(both)});
+    both.strengths[3] = {2, {}, {}, {}, true};
+    texts.push_back({form->lblForecast, forecastLabelText(both)});
+    for (ForecastGap gap : {ForecastGap::TooFewFrames, ForecastGap::NoRain, ForecastGap::BadFrames})
+        texts.push_back({form->lblForecast, forecastLabelText(Forecast{gap})});
     texts.push_back({splash.Label4, "-35.68951"});
     texts.push_back({splash.Label5, "-139.6917"});
 

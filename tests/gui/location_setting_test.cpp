@@ -407,7 +407,7 @@ TEST_F(LocationSettingTest, LeavingWithoutALocationAsksAndStaysInTheMode) {
     EXPECT_EQ(form->Check2->value(), 0);
     EXPECT_EQ(platform.messages.size(), 1u);
     EXPECT_TRUE(fs::exists(file("vesk.ini")));
-    EXPECT_EQ(platform.downloadedUrls.size(), 2u);
+    EXPECT_EQ(folderDownloads().size(), 2u);
 }
 
 TEST_F(LocationSettingTest, RightAnchoredWindowKeepsItsRightEdge) {

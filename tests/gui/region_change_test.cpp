@@ -123,8 +123,8 @@ TEST_F(RegionChangeTest, ToARegionWithARememberedLocationRunsItsFirstCycleAtOnce
     EXPECT_EQ(form->Check2->value(), 0);
     EXPECT_EQ(form->Label3->caption(), "35.5");
     EXPECT_EQ(form->Label4->caption(), "135.5");
-    ASSERT_EQ(platform.downloadedUrls.size(), 2u);
-    EXPECT_NE(platform.downloadedUrls[0].find("/rdimg/r7/"), std::string::npos);
+    ASSERT_EQ(folderDownloads().size(), 2u);
+    EXPECT_NE(folderDownloads()[0].find("/rdimg/r7/"), std::string::npos);
     EXPECT_NE(form->lastRunTime, 0);
     EXPECT_EQ(form->Width(), 3420);  // the compact view of start-up
     EXPECT_FALSE(fs::exists(file("2405.log")));
@@ -167,8 +167,8 @@ TEST_F(RegionChangeTest, AnAcceptedButUnsavedLocationIsSavedAndCycledForTheOldRe
     EXPECT_EQ(last.record.region, 7);
     EXPECT_EQ(last.record.savedLocations[6][0], 35.6895);
 
-    EXPECT_EQ(countContaining(platform.downloadedUrls, "/rdimg/kanto/"), 2u);
-    EXPECT_EQ(platform.downloadedUrls.size(), 2u);  // region 7 has no location: no cycle there
+    EXPECT_EQ(countContaining(folderDownloads(), "/rdimg/kanto/"), 2u);
+    EXPECT_EQ(folderDownloads().size(), 2u);  // region 7 has no location: no cycle there
     auto lines = form->Text4->text();
     EXPECT_EQ(lines.rfind("－地域変更－地域7\r\n－地点設定－\r\n", 0), 0u) << lines;
     std::string log = readFileBytes(file("2405.log"));

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <nlohmann/json.hpp>
 
 #include "support/fake/app_fixture.h"
 
@@ -75,7 +76,7 @@ TEST_F(UpdateCycleTest, ACycleJustAfterMidnightIsNotHeldBack) {
     startQuiet();  // the first cycle ran at 23:58:30
     platform.clock = {2024, 5, 6, 0, 0, 30};
     form->Command1->press();
-    EXPECT_EQ(platform.downloadedUrls.size(), 2u);
+    EXPECT_EQ(folderDownloads().size(), 2u);
     EXPECT_NE(form->Command1->caption(), "更新待ち");
 }
 
@@ -161,7 +162,8 @@ TEST_F(UpdateCycleTest, LightRainApproachingWarnsEverywhere) {
     // The desktop is told at the same moment, the headline as summary.
     ASSERT_EQ(platform.notifications.size(), 1u);
     EXPECT_EQ(platform.notifications[0].summary, "弱い雨 接近中");
-    EXPECT_EQ(platform.notifications[0].body, "弱い雨 接近中");
+    // The body: the status lines, then the forecast's line.
+    EXPECT_EQ(platform.notifications[0].body, "弱い雨 接近中\n" + form->forecastLine());
     EXPECT_FALSE(platform.notifications[0].critical);
     // The same rain again: no new sound and no notification.
     platform.advanceSeconds(60);
@@ -225,4 +227,42 @@ TEST_F(UpdateCycleTest, AnUnreadableBitmapSkipsTheAnalysisButNotTheCycle) {
     EXPECT_EQ(form->Label2->caption(), "before");
     EXPECT_EQ(form->Label15->caption(), "14:38");
     EXPECT_EQ(form->tickThreshold, 18);
+}
+
+TEST_F(UpdateCycleTest, TheForecastIsShownAndStatusJsonKeptForTheLastAnalysedCycle) {
+    serveRadar(6, ringOf(6, 0, 400));  // heavy rain over the place
+    start();
+    // The first cycle fetched the images of 15, 10 and 5 minutes before its
+    // own (14:37) into memory, not into the program folder.
+    const std::vector<std::string> own = folderDownloads();
+    std::vector<std::string> past;
+    for (const std::string& url : platform.downloadedUrls)
+        if (std::find(own.begin(), own.end(), url) == own.end())
+            past.push_back(url.substr(url.size() - 15, 4));
+    EXPECT_EQ(past, (std::vector<std::string>{"1422", "1427", "1432"}));
+    EXPECT_FALSE(form->forecastLine().empty());
+    EXPECT_EQ(form->lblForecast->caption(), form->forecastLine());
+    EXPECT_EQ(form->Label2->widget()->toolTip().toStdString(), form->forecastLine());
+
+    const std::string text = readFileBytes(file("status.json"));
+    const nlohmann::json doc = nlohmann::json::parse(text);
+    EXPECT_EQ(doc["image_time"], "2024-05-05T14:37");
+    EXPECT_EQ(doc["region"], "kanto");
+    EXPECT_DOUBLE_EQ(doc["lat"].get<double>(), 35.6895);
+    EXPECT_EQ(doc["status_text"], form->Label2->caption());
+    EXPECT_EQ(doc["status_colour"], "#FF8080");
+    EXPECT_EQ(doc["forecast_note"], form->forecastLine());
+    ASSERT_EQ(doc["classes"].size(), 4u);
+    EXPECT_EQ(doc["classes"][2]["name"], "強い雨");
+    EXPECT_EQ(doc["classes"][2]["level"], 3);
+    EXPECT_EQ(doc["classes"][2]["arrival_min"], 0);
+    EXPECT_TRUE(doc["classes"][3]["arrival_min"].is_null());
+
+    // A failed cycle leaves the file as it was and says why there is no
+    // forecast.
+    platform.advanceSeconds(60);
+    platform.failNextDownloads = 3;
+    form->Command1->press();
+    EXPECT_EQ(readFileBytes(file("status.json")), text);
+    EXPECT_EQ(form->lblForecast->caption(), "予測なし: 画像を読めません");
 }

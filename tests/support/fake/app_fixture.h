@@ -48,6 +48,20 @@ class AppFixture : public ::testing::Test {
     void startQuietAt(const std::string& settings);
 
     std::string file(const std::string& name) const { return dir.file(name); }
+    // The addresses fetched into the program folder: the images of the
+    // cycles and the base maps, not the past images the forecast keeps in
+    // memory.
+    std::vector<std::string> folderDownloads() const {
+        // Tests clear the addresses between steps; the files then hold more
+        // entries, the last ones matching.
+        std::vector<std::string> out;
+        const auto& urls = platform.downloadedUrls;
+        const auto& files = platform.downloadedFiles;
+        const size_t skip = files.size() - urls.size();
+        for (size_t i = 0; i < urls.size(); ++i)
+            if (files[skip + i].rfind(folder(), 0) == 0) out.push_back(urls[i]);
+        return out;
+    }
     std::string folder() const { return dir.folder(); }
 
     // A radar image of the region's detail (or small) size, class 0

@@ -10,6 +10,7 @@ DownloadResult FakePlatform::download(const std::string& url, const std::string&
     const DownloadResult stored{DownloadStatus::Stored, 0, {}};
     const DownloadResult failed{DownloadStatus::ConnectFailed, 0, "no answer in the fake"};
     downloadedUrls.push_back(url);
+    downloadedFiles.push_back(file);
     lastDurability = durability;
     if (failNextDownloads > 0) {
         --failNextDownloads;

@@ -53,6 +53,7 @@ public:
     // Failing the next n downloads, whatever the address.
     int failNextDownloads = 0;
     std::vector<std::string> downloadedUrls;
+    std::vector<std::string> downloadedFiles;  // where each was asked to go
     // How the last download was asked to be kept.
     Durability lastDurability = Durability::Kept;
 
