@@ -1,14 +1,12 @@
 #include "app/controls.h"
 
-#include <cstring>
-
 #include <QCheckBox>
 #include <QComboBox>
 #include <QEvent>
 #include <QFont>
+#include <QFontMetricsF>
 #include <QGroupBox>
 #include <QImage>
-#include <QFontMetricsF>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -19,6 +17,7 @@
 #include <QRadioButton>
 #include <QSignalBlocker>
 #include <cmath>
+#include <cstring>
 
 namespace nimbrel {
 
@@ -38,18 +37,20 @@ std::string fromQt(const QString& q) {
     return s.toStdString();
 }
 
-int px(double twips) { return static_cast<int>(std::lround(twips / kTwipsPerScreenPixel)); }
+int px(double twips) {
+    return static_cast<int>(std::lround(twips / kTwipsPerScreenPixel));
+}
 
 // The location marker: a circle with a 3-pixel border, transparent inside.
 class ShapeWidget : public QWidget {
-public:
+  public:
     explicit ShapeWidget(QWidget* parent) : QWidget(parent) {
         setAttribute(Qt::WA_TransparentForMouseEvents);
         setAttribute(Qt::WA_NoSystemBackground);
     }
     QColor border{192, 0, 0};
 
-protected:
+  protected:
     void paintEvent(QPaintEvent*) override {
         QPainter p(this);
         p.setRenderHint(QPainter::Antialiasing);
@@ -65,7 +66,8 @@ protected:
 
 QFont qtFont(const FontDesign& design) {
     QFont font(QString::fromStdString(substituteFontFamily(design.family)));
-    font.setPixelSize(std::max(1, static_cast<int>(std::lround(design.size * 20.0 / kTwipsPerScreenPixel))));
+    font.setPixelSize(
+        std::max(1, static_cast<int>(std::lround(design.size * 20.0 / kTwipsPerScreenPixel))));
     font.setBold(design.bold);
     font.setItalic(design.italic);
     font.setUnderline(design.underline);
@@ -73,7 +75,8 @@ QFont qtFont(const FontDesign& design) {
 }
 
 void installFontSubstitutions() {
-    for (const char* family : {"ＭＳ ゴシック", "ＭＳ Ｐゴシック", "HG丸ｺﾞｼｯｸM-PRO", "Times New Roman", "CenturyOldst"}) {
+    for (const char* family : {"ＭＳ ゴシック", "ＭＳ Ｐゴシック", "HG丸ｺﾞｼｯｸM-PRO",
+                               "Times New Roman", "CenturyOldst"}) {
         QFont::insertSubstitution(QString::fromUtf8(family),
                                   QString::fromStdString(substituteFontFamily(family)));
     }
@@ -100,7 +103,8 @@ Control::Control(const ControlDesign& d, const FontDesign& defaultFont, QWidget*
         }
         case ControlKind::CheckBox: {
             auto* b = new QCheckBox(parent);
-            connect(b, &QCheckBox::clicked, this, [this](bool checked) { setValue(checked ? 1 : 0); });
+            connect(b, &QCheckBox::clicked, this,
+                    [this](bool checked) { setValue(checked ? 1 : 0); });
             widget_ = b;
             break;
         }
@@ -187,7 +191,8 @@ constexpr int kTightestSpacing = 78;
 double widestLine(const QFont& font, const QString& text) {
     const QFontMetricsF m(font);
     double widest = 0;
-    for (const QString& line : text.split('\n')) widest = std::max(widest, m.horizontalAdvance(line));
+    for (const QString& line : text.split('\n'))
+        widest = std::max(widest, m.horizontalAdvance(line));
     return widest;
 }
 
@@ -342,7 +347,8 @@ void Control::applyBackColor() {
     pal.setColor(QPalette::Window, c);
     pal.setColor(QPalette::Base, c);
     widget_->setPalette(pal);
-    widget_->setAutoFillBackground(kind_ == ControlKind::Label ? backColor_.has_value() || name_ == "Label2" : true);
+    widget_->setAutoFillBackground(
+        kind_ == ControlKind::Label ? backColor_.has_value() || name_ == "Label2" : true);
 }
 
 void Control::setBold(bool on) {
@@ -355,7 +361,8 @@ void Control::setBold(bool on) {
 
 void Control::setFontSize(double points) {
     QFont f = widget_->font();
-    f.setPixelSize(std::max(1, static_cast<int>(std::lround(points * 20.0 / kTwipsPerScreenPixel))));
+    f.setPixelSize(
+        std::max(1, static_cast<int>(std::lround(points * 20.0 / kTwipsPerScreenPixel))));
     widget_->setFont(f);
     fitCaption();
 }
@@ -412,6 +419,8 @@ bool Control::hasPicture() const {
     return !static_cast<QLabel*>(widget_)->pixmap().isNull();
 }
 
-void Control::refresh() { widget_->repaint(); }
+void Control::refresh() {
+    widget_->repaint();
+}
 
 }  // namespace nimbrel

@@ -7,9 +7,9 @@
 #include <QFont>
 #include <QObject>
 #include <QWidget>
+#include <cstdint>
 #include <functional>
 #include <optional>
-#include <cstdint>
 #include <string>
 
 #include "app/layout.h"
@@ -20,7 +20,7 @@ namespace nimbrel {
 
 class Control : public QObject {
     Q_OBJECT
-public:
+  public:
     Control(const ControlDesign& design, const FontDesign& defaultFont, QWidget* parent);
 
     const std::string& name() const { return name_; }
@@ -81,10 +81,10 @@ public:
     std::function<void()> onClick;
     std::function<void()> onChange;
 
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     void applyGeometry();
     // A label whose caption is wider than the label is drawn with its
     // letters set closer, down to kTightestSpacing percent, rather than cut.

@@ -2,15 +2,15 @@
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QCoreApplication>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QMoveEvent>
 #include <cmath>
 
-#include "settings/log_file.h"
 #include "app/splash.h"
 #include "base/text_util.h"
 #include "platform/busy_wait.h"
+#include "settings/log_file.h"
 
 namespace nimbrel {
 
@@ -83,8 +83,9 @@ Form1::Form1(Platform& platform, std::string folder, QWidget* parent)
     Image2->widget()->lower();
     Shape1->widget()->stackUnder(Text1->widget());
     // Check marks as small as the design's boxes leave room for captions.
-    setStyleSheet("QCheckBox { spacing: 2px; } QRadioButton { spacing: 2px; }"
-                  "QCheckBox::indicator, QRadioButton::indicator { width: 11px; height: 11px; }");
+    setStyleSheet(
+        "QCheckBox { spacing: 2px; } QRadioButton { spacing: 2px; }"
+        "QCheckBox::indicator, QRadioButton::indicator { width: 11px; height: 11px; }");
 
     Command1->onClick = [this] { runHandler([this] { Command1_Click(); }); };
     Command2->onClick = [this] { runHandler([this] { Command2_Click(); }); };
@@ -164,7 +165,8 @@ void Form1::applyWindowGeometry() {
     int w = std::max(1, static_cast<int>(std::lround((width_ - frameW) / kTwipsPerScreenPixel)));
     int h = std::max(1, static_cast<int>(std::lround((height_ - frameH) / kTwipsPerScreenPixel)));
     applyingGeometry_ = true;
-    move(static_cast<int>(std::lround(left_ / kTwipsPerScreenPixel)), static_cast<int>(std::lround(top_ / kTwipsPerScreenPixel)));
+    move(static_cast<int>(std::lround(left_ / kTwipsPerScreenPixel)),
+         static_cast<int>(std::lround(top_ / kTwipsPerScreenPixel)));
     // Each view has a fixed size, so the user cannot resize the window.
     setFixedSize(w, h);
     applyingGeometry_ = false;
@@ -177,8 +179,10 @@ void Form1::moveEvent(QMoveEvent* event) {
         QPoint p = frameGeometry().topLeft();
         double l = p.x() * kTwipsPerScreenPixel;
         double t = p.y() * kTwipsPerScreenPixel;
-        if (std::lround(l / kTwipsPerScreenPixel) != std::lround(left_ / kTwipsPerScreenPixel)) left_ = l;
-        if (std::lround(t / kTwipsPerScreenPixel) != std::lround(top_ / kTwipsPerScreenPixel)) top_ = t;
+        if (std::lround(l / kTwipsPerScreenPixel) != std::lround(left_ / kTwipsPerScreenPixel))
+            left_ = l;
+        if (std::lround(t / kTwipsPerScreenPixel) != std::lround(top_ / kTwipsPerScreenPixel))
+            top_ = t;
     }
 }
 
@@ -255,16 +259,24 @@ void Form1::appendLog(const std::string& line) {
     (void)appendLogLine(logFilePath, line);
 }
 
-void Form1::prependHistoryLine(const std::string& line) { Text4->setText(line + kCrLf + Text4->text()); }
+void Form1::prependHistoryLine(const std::string& line) {
+    Text4->setText(line + kCrLf + Text4->text());
+}
 
-void Form1::Label15_Change() { Label16->setCaption(Label15->caption()); }
+void Form1::Label15_Change() {
+    Label16->setCaption(Label15->caption());
+}
 
 }  // namespace nimbrel
 
 namespace nimbrel {
 
-double Form1::latitude() const { return leadingNumber(Label3->caption()); }
-double Form1::longitude() const { return leadingNumber(Label4->caption()); }
+double Form1::latitude() const {
+    return leadingNumber(Label3->caption());
+}
+double Form1::longitude() const {
+    return leadingNumber(Label4->caption());
+}
 
 void Form1::applyChanges(const ViewChanges& changes) {
     for (const ControlChange& c : changes) {

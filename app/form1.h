@@ -5,21 +5,21 @@
 #include <QTimer>
 #include <QWidget>
 #include <array>
-#include <functional>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
 
 #include "app/controls.h"
 #include "app/layout.h"
-#include "settings/region_table.h"
 #include "cycle/classify.h"
 #include "cycle/rain_scan.h"
 #include "forecast/forecast.h"
 #include "imaging/composite.h"
-#include "settings/settings_file.h"
 #include "platform/platform.h"
+#include "settings/region_table.h"
+#include "settings/settings_file.h"
 
 namespace nimbrel {
 
@@ -27,7 +27,7 @@ class frmSplash;
 
 class Form1 : public QWidget {
     Q_OBJECT
-public:
+  public:
     Form1(Platform& platform, std::string programFolder, QWidget* parent = nullptr);
     ~Form1() override;
 
@@ -181,7 +181,7 @@ public:
     // the picture; empty when all went well.
     std::string lastImagingProblem;
 
-protected:
+  protected:
     void moveEvent(QMoveEvent* event) override;
     // Closing the window other than by the exit button ends the program at
     // once and writes nothing.
@@ -196,7 +196,7 @@ protected:
     double latitude() const;
     double longitude() const;
 
-private:
+  private:
     ViewParams viewParams(bool small) const;
     void reportImaging(const CompositeResult& result, Control* picture, const std::string& file);
     void placeMarker(bool base);
@@ -205,8 +205,8 @@ private:
     bool fetchPng(const std::string& url, const std::string& file);
     // Any image, kept as durability says; with bmp it is also converted there.
     enum class FetchResult { Failed, Stored, Converted };
-    FetchResult fetchImage(const std::string& url, const std::string& file,
-                           Durability durability, const std::string& bmp);
+    FetchResult fetchImage(const std::string& url, const std::string& file, Durability durability,
+                           const std::string& bmp);
     std::string soundFile(int kind) const;
     // The steps of the update cycle.
     struct CycleAnalysis {
@@ -231,11 +231,12 @@ private:
     void showForecast(const Forecast& forecast);
     void writeStatusJson(const CycleAnalysis& analysis, const Forecast& forecast,
                          const std::string& headline);
-public:
+
+  public:
     // The arrival forecast's line, empty when there is none.
     std::string forecastLine() const { return forecastLine_; }
 
-private:
+  private:
     void applyWindowGeometry();
     void rightAnchorTo(double newWidth);
     // The steps of the start-up.

@@ -25,7 +25,9 @@ void Form1::rotatehistory() {
     std::ifstream newest(historyFiles[0], std::ios::binary);
     if (newest) {
         const std::string bytes{std::istreambuf_iterator<char>(newest), {}};
-        if (!newest.bad()) (void)replaceFile(historyFiles[1], {{bytes.data(), bytes.size()}}, Durability::Replaceable);
+        if (!newest.bad())
+            (void)replaceFile(historyFiles[1], {{bytes.data(), bytes.size()}},
+                              Durability::Replaceable);
     }
     historyTimes[1] = historyTimes[0];
     if (Option2->value() == 1 && historyTimes[2] != 0 && Check1->value() == 1)

@@ -14,6 +14,8 @@ FontDesign f(const char* family, double size, bool bold = false, bool italic = f
 
 using K = ControlKind;
 
+// The design tables read best one control to a line.
+// clang-format off
 WindowDesign makeForm1() {
     WindowDesign w;
     w.name = "Form1";
@@ -111,6 +113,8 @@ WindowDesign makeSplash() {
     return w;
 }
 
+// clang-format on
+
 }  // namespace
 
 const ControlDesign* WindowDesign::find(const std::string& controlName) const {
@@ -142,10 +146,18 @@ namespace {
 
 using P = ControlProperty;
 
-ControlChange shown(const char* c, bool on) { return {c, P::Visible, on ? 1.0 : 0.0}; }
-ControlChange enabled(const char* c, bool on) { return {c, P::Enabled, on ? 1.0 : 0.0}; }
-ControlChange at(const char* c, P p, double v) { return {c, p, v}; }
-ControlChange caption(const char* c, const char* text) { return {c, P::Caption, 0, text}; }
+ControlChange shown(const char* c, bool on) {
+    return {c, P::Visible, on ? 1.0 : 0.0};
+}
+ControlChange enabled(const char* c, bool on) {
+    return {c, P::Enabled, on ? 1.0 : 0.0};
+}
+ControlChange at(const char* c, P p, double v) {
+    return {c, p, v};
+}
+ControlChange caption(const char* c, const char* text) {
+    return {c, P::Caption, 0, text};
+}
 
 void showAll(ViewChanges& v, std::initializer_list<const char*> controls, bool on) {
     for (const char* c : controls) v.push_back(shown(c, on));
@@ -155,18 +167,17 @@ void showAll(ViewChanges& v, std::initializer_list<const char*> controls, bool o
 
 const ViewChanges& fullViewChanges() {
     static const ViewChanges v = [] {
-        ViewChanges v{shown("Command1", true),
-                      at("Command2", P::Top, 1110), at("Command2", P::Height, 570),
-                      at("Command2", P::Width, 975),
-                      at("Check1", P::Top, 1320), at("Check1", P::Left, 390),
-                      at("Check1", P::Width, 1260), caption("Check1", "拡大表示"),
-                      at("Check1", P::FontSize, 11),
-                      shown("Image1", false), shown("Label1", true),
-                      at("Label2", P::Top, 120), at("Label2", P::Left, 10),
-                      at("Label2", P::Width, 2910), at("Label2", P::Height, 885),
-                      shown("Check2", true), shown("Text2", false), shown("Text3", false),
-                      shown("Text4", true), shown("Text5", false),
-                      enabled("Label3", true), enabled("Label4", true)};
+        ViewChanges v{shown("Command1", true),        at("Command2", P::Top, 1110),
+                      at("Command2", P::Height, 570), at("Command2", P::Width, 975),
+                      at("Check1", P::Top, 1320),     at("Check1", P::Left, 390),
+                      at("Check1", P::Width, 1260),   caption("Check1", "拡大表示"),
+                      at("Check1", P::FontSize, 11),  shown("Image1", false),
+                      shown("Label1", true),          at("Label2", P::Top, 120),
+                      at("Label2", P::Left, 10),      at("Label2", P::Width, 2910),
+                      at("Label2", P::Height, 885),   shown("Check2", true),
+                      shown("Text2", false),          shown("Text3", false),
+                      shown("Text4", true),           shown("Text5", false),
+                      enabled("Label3", true),        enabled("Label4", true)};
         showAll(v, {"Label7", "Label8", "Label9"}, false);
         v.push_back(at("Check2", P::Value, 0));
         showAll(v, {"Command3", "Command8"}, false);
@@ -177,15 +188,15 @@ const ViewChanges& fullViewChanges() {
 
 const ViewChanges& compactViewChanges() {
     static const ViewChanges v = {
-        shown("Command1", false),
-        at("Command2", P::Top, 315), at("Command2", P::Left, 2460),
-        at("Command2", P::Height, 405), at("Command2", P::Width, 825),
-        at("Check1", P::Top, 15), at("Check1", P::Left, 2460), at("Check1", P::Width, 735),
-        caption("Check1", "拡大"), at("Check1", P::FontSize, 9),
-        shown("Text1", false), shown("Image1", false), shown("Image2", false),
-        shown("Label1", false),
-        at("Label2", P::Top, 60), at("Label2", P::Left, 0), at("Label2", P::Width, 2295),
-        at("Label2", P::Height, 615),
+        shown("Command1", false),      at("Command2", P::Top, 315),
+        at("Command2", P::Left, 2460), at("Command2", P::Height, 405),
+        at("Command2", P::Width, 825), at("Check1", P::Top, 15),
+        at("Check1", P::Left, 2460),   at("Check1", P::Width, 735),
+        caption("Check1", "拡大"),     at("Check1", P::FontSize, 9),
+        shown("Text1", false),         shown("Image1", false),
+        shown("Image2", false),        shown("Label1", false),
+        at("Label2", P::Top, 60),      at("Label2", P::Left, 0),
+        at("Label2", P::Width, 2295),  at("Label2", P::Height, 615),
         shown("Check2", false),
     };
     return v;
@@ -198,8 +209,9 @@ const ViewChanges& settingModeChanges() {
         showAll(v, {"Command3", "Command8"}, true);
         v.push_back(shown("Command4", false));
         showAll(v, {"Command6", "Command7", "Combo1", "Combo2"}, true);
-        showAll(v, {"Check1", "Check3", "Check4", "Check5", "Check6", "Option1", "Option2",
-                    "Option3", "Text1"},
+        showAll(v,
+                {"Check1", "Check3", "Check4", "Check5", "Check6", "Option1", "Option2", "Option3",
+                 "Text1"},
                 false);
         showAll(v, {"Text2", "Text3"}, true);
         v.push_back(shown("Text4", false));
@@ -220,11 +232,11 @@ const ViewChanges& settingModeChanges() {
 
 const ViewChanges& leavingSettingModeChanges() {
     static const ViewChanges v = [] {
-        ViewChanges v{shown("Command1", true), shown("Command2", true),
-                      at("Command2", P::Top, 1320), at("Command2", P::Left, 1900),
+        ViewChanges v{shown("Command1", true),        shown("Command2", true),
+                      at("Command2", P::Top, 1320),   at("Command2", P::Left, 1900),
                       at("Command2", P::Height, 570), at("Command2", P::Width, 975),
-                      shown("Check1", true), at("Check1", P::Top, 1320),
-                      at("Check1", P::Left, 390), at("Check1", P::Width, 1260),
+                      shown("Check1", true),          at("Check1", P::Top, 1320),
+                      at("Check1", P::Left, 390),     at("Check1", P::Width, 1260),
                       caption("Check1", "拡大表示")};
         showAll(v, {"Command3", "Command8", "Command4", "Command6", "Command7", "Combo1", "Combo2"},
                 false);
@@ -240,11 +252,11 @@ const ViewChanges& leavingSettingModeChanges() {
 
 const ViewChanges& backInFullViewChanges() {
     static const ViewChanges v = [] {
-        ViewChanges v{shown("Shape1", true), shown("Label1", true),
-                      at("Label2", P::Top, 120), at("Label2", P::Left, 10),
+        ViewChanges v{shown("Shape1", true),        shown("Label1", true),
+                      at("Label2", P::Top, 120),    at("Label2", P::Left, 10),
                       at("Label2", P::Width, 2910), at("Label2", P::Height, 885),
-                      enabled("Label3", true), enabled("Label4", true),
-                      at("Label5", P::Top, 2325), at("Label6", P::Top, 2805)};
+                      enabled("Label3", true),      enabled("Label4", true),
+                      at("Label5", P::Top, 2325),   at("Label6", P::Top, 2805)};
         showAll(v, {"Label7", "Label8", "Label9", "Label19"}, false);
         showAll(v, {"Label14", "Label15", "lblForecast"}, true);
         v.push_back(at("Option2", P::Value, 1));

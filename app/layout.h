@@ -9,7 +9,18 @@
 
 namespace nimbrel {
 
-enum class ControlKind { Label, CommandButton, CheckBox, OptionButton, TextBox, MultiLineText, ComboBox, Image, Shape, Frame };
+enum class ControlKind {
+    Label,
+    CommandButton,
+    CheckBox,
+    OptionButton,
+    TextBox,
+    MultiLineText,
+    ComboBox,
+    Image,
+    Shape,
+    Frame
+};
 
 struct FontDesign {
     std::string family;  // the design's family name ("ＭＳ ゴシック" ...)

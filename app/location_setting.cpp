@@ -1,12 +1,11 @@
 // The location-setting mode: typing a location or taking a city's, with
 // range checks, cancel, saving and logging.
 #include "app/form1.h"
-#include "cycle/classify.h"
 #include "base/text_util.h"
+#include "cycle/classify.h"
 #include "settings/log_file.h"
 
 namespace nimbrel {
-
 
 void Form1::Check2_Click() {
     if (Check2->value() == 1) {
@@ -97,8 +96,8 @@ void Form1::Command3_Click() {
     markbase();
     Label8->setCaption(Label8->caption() + kCrLf + charLeft(Label3->caption(), 9) + "  " +
                        charLeft(Label4->caption(), 9));
-    Label2->setCaption(std::string("位置が良ければ[地点設定]") + kCrLf + "check boxを解除して" + kCrLf +
-                       "動作を開始して下さい");
+    Label2->setCaption(std::string("位置が良ければ[地点設定]") + kCrLf + "check boxを解除して" +
+                       kCrLf + "動作を開始して下さい");
 }
 
 void Form1::Command7_Click() {

@@ -8,9 +8,9 @@
 #include "app/form1.h"
 #include "app/tray.h"
 #include "cycle/desktop_texts.h"
+#include "platform/real_platform.h"
 #include "settings/own_settings.h"
 #include "settings/program_folder.h"
-#include "platform/real_platform.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);

@@ -26,8 +26,7 @@ void Form1::Command6_Click() {
     windowPositionKnown = true;
     writesettings();
     prependHistoryLine("－地域変更－" + regions.regionName[region]);
-    if (Check3->value() == 1)
-        appendLog(regionChangeLogLine(platform_.now()));
+    if (Check3->value() == 1) appendLog(regionChangeLogLine(platform_.now()));
     lastRunTime = 0;
     Form_Load();
 }

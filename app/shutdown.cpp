@@ -1,7 +1,7 @@
 // The exit button and the small controls: sound level, always on top, links.
 #include "app/form1.h"
-#include "cycle/classify.h"
 #include "base/text_util.h"
+#include "cycle/classify.h"
 #include "settings/log_file.h"
 
 namespace nimbrel {
@@ -15,8 +15,7 @@ void Form1::Command2_Click() {
     savedLocations[currentRegion][0] = latitude();
     savedLocations[currentRegion][1] = longitude();
     writesettings();
-    if (Check3->value() == 1)
-        appendLog(exitLogLine(platform_.now()));
+    if (Check3->value() == 1) appendLog(exitLogLine(platform_.now()));
     endProgram();
 }
 
@@ -27,11 +26,17 @@ void Form1::Command5_Click() {
     Label17->setCaption(soundLevelCaption(soundLevel));
 }
 
-void Form1::Check5_Click() { platform_.setTopmost(Check5->value() == 1); }
+void Form1::Check5_Click() {
+    platform_.setTopmost(Check5->value() == 1);
+}
 
-void Form1::Label14_Click() { platform_.openUrl(kHomePageUrl); }
+void Form1::Label14_Click() {
+    platform_.openUrl(kHomePageUrl);
+}
 
 // The fixed address, not whatever may have been typed into Text5.
-void Form1::Label19_Click() { platform_.openUrl(kGeocodingUrl); }
+void Form1::Label19_Click() {
+    platform_.openUrl(kGeocodingUrl);
+}
 
 }  // namespace nimbrel

@@ -2,10 +2,10 @@
 
 #include <QGuiApplication>
 #include <QKeyEvent>
-#include <QScreen>
 #include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
+#include <QScreen>
 
 #include "app/version_text.h"
 
@@ -36,10 +36,12 @@ QImage makeLogoImage() {
     return img;
 }
 
-frmSplash::frmSplash(QWidget* parent) : QWidget(parent, Qt::SplashScreen | Qt::WindowStaysOnTopHint) {
+frmSplash::frmSplash(QWidget* parent)
+    : QWidget(parent, Qt::SplashScreen | Qt::WindowStaysOnTopHint) {
     const WindowDesign& d = splashDesign();
     setObjectName("frmSplash");
-    resize(static_cast<int>(d.clientWidth / kTwipsPerScreenPixel), static_cast<int>(d.clientHeight / kTwipsPerScreenPixel));
+    resize(static_cast<int>(d.clientWidth / kTwipsPerScreenPixel),
+           static_cast<int>(d.clientHeight / kTwipsPerScreenPixel));
     setFont(qtFont(d.defaultFont));
     QWidget* frame = nullptr;
     for (const auto& cd : d.controls) {
@@ -92,7 +94,9 @@ void frmSplash::Form_Load() {
     Label5->setCaption("");
 }
 
-void frmSplash::Timer1_Timer() { closeSplash(); }
+void frmSplash::Timer1_Timer() {
+    closeSplash();
+}
 
 void frmSplash::closeSplash() {
     Timer1.stop();

@@ -12,7 +12,7 @@ namespace nimbrel {
 
 class frmSplash : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit frmSplash(QWidget* parent = nullptr);
 
     Control* Frame1;
@@ -40,10 +40,10 @@ public:
 
     static constexpr const char* kCredit = "雨雲接近警告";
 
-protected:
+  protected:
     void keyPressEvent(QKeyEvent* event) override;
 
-private:
+  private:
     std::map<std::string, Control*> controls_;
     bool open_ = false;
 };

@@ -4,17 +4,17 @@
 #include <fstream>
 
 #include "app/form1.h"
-#include "settings/program_files.h"
+#include "app/splash.h"
+#include "app/version_text.h"
+#include "base/text_util.h"
 #include "cycle/classify.h"
+#include "platform/png_to_bmp.h"
 #include "settings/log_file.h"
+#include "settings/program_files.h"
+#include "settings/program_folder.h"
 #include "settings/region_table.h"
 #include "settings/server_file.h"
 #include "settings/settings_file.h"
-#include "settings/program_folder.h"
-#include "app/splash.h"
-#include "base/text_util.h"
-#include "app/version_text.h"
-#include "platform/png_to_bmp.h"
 
 namespace nimbrel {
 

@@ -5,17 +5,17 @@
 #include <filesystem>
 
 #include "app/form1.h"
-#include "settings/program_files.h"
 #include "base/text_util.h"
 #include "cycle/alerts.h"
 #include "cycle/classify.h"
-#include "cycle/desktop_texts.h"
-#include "forecast/forecast.h"
 #include "cycle/cycle_rules.h"
+#include "cycle/desktop_texts.h"
 #include "cycle/radar_time.h"
 #include "cycle/rain_scan.h"
+#include "forecast/forecast.h"
 #include "imaging/bitmap.h"
 #include "platform/png_to_bmp.h"
+#include "settings/program_files.h"
 
 namespace nimbrel {
 
@@ -86,7 +86,8 @@ struct DetailAttempt {
     bool clockNote;
     bool ringFirst;
 };
-constexpr DetailAttempt kDetailAttempts[] = {{0, false, false}, {8000, true, false}, {15000, false, true}};
+constexpr DetailAttempt kDetailAttempts[] = {
+    {0, false, false}, {8000, true, false}, {15000, false, true}};
 
 }  // namespace
 
@@ -225,8 +226,10 @@ Form1::CycleAnalysis Form1::analyse(bool converted, const LocationPixel& loc) {
     a.frame.height = bmp.height;
     a.frame.classes.resize(static_cast<size_t>(bmp.width) * bmp.height);
     for (int row = 0; row < bmp.height; ++row) {
-        const uint8_t* from = bmp.pixels.data() + static_cast<size_t>(bmp.height - 1 - row) * bmp.stride;
-        std::copy(from, from + bmp.width, a.frame.classes.begin() + static_cast<size_t>(row) * bmp.width);
+        const uint8_t* from =
+            bmp.pixels.data() + static_cast<size_t>(bmp.height - 1 - row) * bmp.stride;
+        std::copy(from, from + bmp.width,
+                  a.frame.classes.begin() + static_cast<size_t>(row) * bmp.width);
     }
     return a;
 }
@@ -302,7 +305,8 @@ Forecast Form1::forecastArrivals(CycleAnalysis& a, const LocationPixel& loc) {
     std::vector<RadarFrame> kept;
     for (auto it = pastFrames_.rbegin(); it != pastFrames_.rend(); ++it)
         if (kept.empty() || kept.back().minute - it->minute >= 3) kept.push_back(std::move(*it));
-    pastFrames_.assign(std::make_move_iterator(kept.rbegin()), std::make_move_iterator(kept.rend()));
+    pastFrames_.assign(std::make_move_iterator(kept.rbegin()),
+                       std::make_move_iterator(kept.rend()));
     return forecast;
 }
 

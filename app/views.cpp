@@ -1,10 +1,10 @@
 // The three views of the large area: the text picture, the small radar view
 // and the detail view, their composites and the location marker.
 #include "app/form1.h"
-#include "settings/program_files.h"
 #include "imaging/composite.h"
 #include "imaging/marker.h"
 #include "platform/png_to_bmp.h"
+#include "settings/program_files.h"
 
 namespace nimbrel {
 
@@ -30,7 +30,8 @@ ViewParams Form1::viewParams(bool small) const {
     return v;
 }
 
-void Form1::reportImaging(const CompositeResult& result, Control* picture, const std::string& file) {
+void Form1::reportImaging(const CompositeResult& result, Control* picture,
+                          const std::string& file) {
     // A picture that cannot be built leaves the previous one in place; the
     // reason is shown as the picture's tooltip.
     if (result.ok()) {
@@ -52,7 +53,8 @@ void Form1::reportImaging(const CompositeResult& result, Control* picture, const
 void Form1::drawdetail() {
     const std::string out = programFolder + files::kPicture;
     CompositeResult r =
-        composeDetail(programFolder + files::kDetailBitmap, programFolder + files::kDetailBaseBitmap, out, viewParams(false));
+        composeDetail(programFolder + files::kDetailBitmap,
+                      programFolder + files::kDetailBaseBitmap, out, viewParams(false));
     reportImaging(r, Image2, out);
     if (r.ok()) showIfEnlarged(*this, Image2);
     Shape1->setVisible(false);
@@ -67,8 +69,9 @@ void Form1::drawsmall(const std::string& radarPng, int16_t tintRow) {
     if (tintRow < 0 || tintRow > 5) tintRow = 0;
     Tint tint{tintOffsets[tintRow][0], tintOffsets[tintRow][1], tintOffsets[tintRow][2]};
     const std::string out = programFolder + files::kPicture;
-    CompositeResult r = composeSmall(programFolder + files::kTopBitmap, programFolder + files::kSmallBaseBitmap, out,
-                                     viewParams(true), tint);
+    CompositeResult r =
+        composeSmall(programFolder + files::kTopBitmap, programFolder + files::kSmallBaseBitmap,
+                     out, viewParams(true), tint);
     reportImaging(r, Image2, out);
     if (r.ok()) showIfEnlarged(*this, Image2);
 }
@@ -102,8 +105,12 @@ void Form1::placeMarker(bool base) {
     Shape1->setVisible(true);
 }
 
-void Form1::markbase() { placeMarker(true); }
-void Form1::marksmall() { placeMarker(false); }
+void Form1::markbase() {
+    placeMarker(true);
+}
+void Form1::marksmall() {
+    placeMarker(false);
+}
 
 void Form1::Option1_Click() {
     widenForViews();

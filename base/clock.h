@@ -18,7 +18,9 @@ struct DateTime {
 inline double timeOfDayDays(int hour, int minute, int second) {
     return (hour * 3600.0 + minute * 60.0 + second) / 86400.0;
 }
-inline double timeOfDayDays(const DateTime& t) { return timeOfDayDays(t.hour, t.minute, t.second); }
+inline double timeOfDayDays(const DateTime& t) {
+    return timeOfDayDays(t.hour, t.minute, t.second);
+}
 
 // The date yyyy/mm/dd, the time H:MM:SS (24-hour), and the two-digit day of
 // the month (characters 9-10 of the date).

@@ -54,5 +54,4 @@ IniFields readIniFields(const std::string& path, const IniLimits& limits);
 // gives nothing.
 std::optional<double> plainNumber(std::string_view text);
 
-
 }  // namespace nimbrel

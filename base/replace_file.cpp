@@ -118,7 +118,8 @@ ReplaceResult replaceFile(const std::string& path, const std::function<bool(int 
     ::fchmod(fd, mode);
 
     errno = 0;
-    if (!writer(fd)) return discard(errno ? ReplaceError::WriteFailed : ReplaceError::WriterFailed, errno);
+    if (!writer(fd))
+        return discard(errno ? ReplaceError::WriteFailed : ReplaceError::WriterFailed, errno);
     if (durability == Durability::Kept && ::fsync(fd) != 0)
         return discard(ReplaceError::SyncFailed, errno);
     const int closed = ::close(fd);

@@ -31,7 +31,9 @@ double leadingNumber(std::string_view text) {
 }
 
 namespace {
-bool isContinuation(unsigned char c) { return (c & 0xC0) == 0x80; }
+bool isContinuation(unsigned char c) {
+    return (c & 0xC0) == 0x80;
+}
 
 // Byte offset of the character at position index (or text.size()).
 size_t byteOffset(std::string_view text, size_t index) {
@@ -103,7 +105,9 @@ std::string joinCrLf(const std::vector<std::string>& lines) {
     return out;
 }
 
-long long roundHalfEven(double value) { return static_cast<long long>(std::nearbyint(value)); }
+long long roundHalfEven(double value) {
+    return static_cast<long long>(std::nearbyint(value));
+}
 
 std::string halfWidthFigures(std::string_view text) {
     std::string out;

@@ -14,7 +14,6 @@
 #include <vector>
 
 #include "base/replace_file.h"
-#include "settings/region_table.h"
 #include "bench/bench_support.h"
 #include "cycle/classify.h"
 #include "cycle/rain_scan.h"
@@ -23,6 +22,7 @@
 #include "platform/png_to_bmp.h"
 #include "service/base_map.h"
 #include "service/radar_service.h"
+#include "settings/region_table.h"
 #include "support/temp_dir.h"
 
 using namespace nimbrel;
@@ -178,7 +178,9 @@ BENCHMARK(BM_pngDecodeBare)->Unit(benchmark::kMicrosecond);
 void BM_writeReplaceFloor(benchmark::State& state) {
     const std::string bytes(static_cast<size_t>(std::filesystem::file_size(files.radarBmp)), '\0');
     for (auto _ : state) {
-        if (!replaceFile(files.convertedBmp, {{bytes.data(), bytes.size()}}, Durability::Replaceable).ok()) {
+        if (!replaceFile(files.convertedBmp, {{bytes.data(), bytes.size()}},
+                         Durability::Replaceable)
+                 .ok()) {
             state.SkipWithError("cannot write the scratch folder");
             break;
         }

@@ -13,7 +13,6 @@ inline constexpr const char* kWaitingCaption = "更新待ち";
 // tickCount already counts this tick.
 bool tickStartsCycle(int tickCount, int tickThreshold);
 
-
 struct ThrottleDecision {
     bool throttled = false;
     // Threshold for the ticks after a throttled cycle (2 or 1); unchanged

@@ -3,9 +3,9 @@
 #include <cstdint>
 #include <string>
 
-#include "settings/region_table.h"
 #include "base/text_util.h"
 #include "fuzz_support.h"
+#include "settings/region_table.h"
 
 using namespace nimbrel;
 using namespace nimbrel::fuzz;

@@ -8,8 +8,8 @@
 
 #include "fuzz_support.h"
 #include "imaging/bitmap.h"
-#include "png_builder.h"
 #include "platform/png_to_bmp.h"
+#include "png_builder.h"
 
 using namespace nimbrel;
 using namespace nimbrel::fuzz;
@@ -29,8 +29,8 @@ void fixChunkCrcs(std::vector<uint8_t>& png) {
     while (pos + 12 <= png.size()) {
         const uint32_t length = be32(&png[pos]);
         if (length > png.size() - pos - 12) break;
-        const uint32_t crc = pngCrc32(
-            std::string(reinterpret_cast<const char*>(&png[pos + 4]), 4 + size_t{length}));
+        const uint32_t crc =
+            pngCrc32(std::string(reinterpret_cast<const char*>(&png[pos + 4]), 4 + size_t{length}));
         uint8_t* out = &png[pos + 8 + length];
         out[0] = static_cast<uint8_t>(crc >> 24);
         out[1] = static_cast<uint8_t>(crc >> 16);

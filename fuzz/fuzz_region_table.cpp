@@ -6,11 +6,11 @@
 #include <string>
 
 #include "base/ini_fields.h"
-#include "settings/region_table.h"
 #include "base/text_util.h"
 #include "cycle/rain_scan.h"
 #include "fuzz_support.h"
 #include "imaging/view_window.h"
+#include "settings/region_table.h"
 
 using namespace nimbrel;
 using namespace nimbrel::fuzz;

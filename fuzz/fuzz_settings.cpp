@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <string>
 
-#include "settings/settings_file.h"
 #include "fuzz_support.h"
+#include "settings/settings_file.h"
 
 using namespace nimbrel;
 using namespace nimbrel::fuzz;

@@ -13,10 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "settings/settings_file.h"
 #include "bmp_builder.h"
 #include "platform/png_to_bmp.h"
 #include "png_builder.h"
+#include "settings/settings_file.h"
 
 namespace fs = std::filesystem;
 using namespace nimbrel;

@@ -20,7 +20,7 @@ struct ScreenTwips {
 };
 
 class Platform {
-public:
+  public:
     virtual ~Platform() = default;
 
     // Fetches the address into the local file: stored() when the whole
@@ -28,7 +28,7 @@ public:
     // says why. A Kept file is on disk before it replaces the previous one.
     // Waits as sleepMs does.
     virtual DownloadResult download(const std::string& url, const std::string& file,
-                          Durability durability) = 0;
+                                    Durability durability) = 0;
     // Plays a WAV file and returns when it has finished. An empty name, a
     // missing file or no sound device return at once.
     virtual void playSound(const std::string& file) = 0;

@@ -1,24 +1,24 @@
 #include "platform/real_platform.h"
 
 #include <QCoreApplication>
-#include <QEventLoop>
-#include <QPointer>
-#include <QTimer>
-#include <future>
-#include <memory>
-#include <utility>
-#include <vector>
 #include <QDesktopServices>
+#include <QEventLoop>
 #include <QGuiApplication>
 #include <QLibraryInfo>
-#include <QTranslator>
 #include <QMessageBox>
+#include <QPointer>
 #include <QScreen>
+#include <QTimer>
+#include <QTranslator>
 #include <QUrl>
 #include <QWidget>
 #include <chrono>
 #include <ctime>
+#include <future>
+#include <memory>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "platform/busy_wait.h"
 
@@ -104,7 +104,7 @@ DateTime localDateTime(std::time_t t) {
 }
 
 DownloadResult RealPlatform::download(const std::string& url, const std::string& file,
-                            Durability durability) {
+                                      Durability durability) {
     if (ended_) {
         return {DownloadStatus::Cancelled, 0, "the program has ended"};
     }
@@ -112,11 +112,10 @@ DownloadResult RealPlatform::download(const std::string& url, const std::string&
     options.syncToDisk = durability == Durability::Kept;
     options.cancel = &ended_;
     // The transfer runs beside the window's thread, which keeps painting.
-    auto transfer = std::async(std::launch::async,
-                               [&] { return downloadToFile(url, file, options); });
-    waitResponsive([&] {
-        return transfer.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
-    });
+    auto transfer =
+        std::async(std::launch::async, [&] { return downloadToFile(url, file, options); });
+    waitResponsive(
+        [&] { return transfer.wait_for(std::chrono::seconds(0)) == std::future_status::ready; });
     return transfer.get();
 }
 
@@ -172,7 +171,9 @@ void RealPlatform::waitResponsive(const std::function<bool()>& done) {
     loop.exec();
 }
 
-void RealPlatform::endWaits() { ended_ = true; }
+void RealPlatform::endWaits() {
+    ended_ = true;
+}
 
 DateTime RealPlatform::now() {
     return localDateTime(std::time(nullptr));

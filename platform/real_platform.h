@@ -24,7 +24,7 @@ class RealPlatform : public Platform {
     void setMainWindow(QWidget* window) { mainWindow_ = window; }
 
     DownloadResult download(const std::string& url, const std::string& file,
-                  Durability durability) override;
+                            Durability durability) override;
     void playSound(const std::string& file) override;
     void openUrl(const std::string& url) override;
     void setTopmost(bool on) override;

@@ -4,6 +4,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/setup.sh
 ./scripts/check-floors.sh
+./scripts/check-format.sh
 ./scripts/build.sh
 # The Debian package; its ctest test unpacks and runs it.
 cmake --build build --target package >/dev/null

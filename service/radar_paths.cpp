@@ -10,10 +10,7 @@ namespace {
 
 using namespace std::chrono;
 
-long long daysOf(int y, int m, int d) {
-    return sys_days{year{y} / month{static_cast<unsigned>(m)} / day{static_cast<unsigned>(d)}}
-        .time_since_epoch()
-        .count();
+.time_since_epoch().count();
 }
 
 bool allDigits(std::string_view s) {

@@ -59,7 +59,8 @@ std::string logStamp(const DateTime& at) {
 }  // namespace
 
 std::string startupLogLine(const DateTime& at, const std::string& regionName,
-                           const std::string& latitudeCaption, const std::string& longitudeCaption) {
+                           const std::string& latitudeCaption,
+                           const std::string& longitudeCaption) {
     return logStamp(at) + "  起動　" + regionName + "　" + latitudeCaption + "N　" +
            longitudeCaption + "E";
 }

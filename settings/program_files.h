@@ -23,10 +23,16 @@ inline constexpr const char* kStatusJson = "status.json";
 // key (key ".png" for the detail map, key "s.png" for the small one).
 inline constexpr const char* kDetailBaseBitmap = "basemap.bmp";
 inline constexpr const char* kSmallBaseBitmap = "basemaps.bmp";
-inline std::string detailBaseMap(const std::string& key) { return key + ".png"; }
-inline std::string smallBaseMap(const std::string& key) { return key + "s.png"; }
+inline std::string detailBaseMap(const std::string& key) {
+    return key + ".png";
+}
+inline std::string smallBaseMap(const std::string& key) {
+    return key + "s.png";
+}
 // History slot k (1..6); slot 0 is the newest top image.
-inline std::string historyImage(int k) { return "before_" + std::to_string(k) + ".png"; }
+inline std::string historyImage(int k) {
+    return "before_" + std::to_string(k) + ".png";
+}
 // The warning sounds, loud and soft, of the three kinds (ring, rain, heavy).
 inline constexpr std::array<std::array<const char*, 2>, 3> kSounds = {{
     {"RING3.WAV", "RING3s.WAV"},

@@ -9,9 +9,9 @@ TEST(LeadingNumber, ReadsTheNumberAtTheStartOfAText) {
         const char* text;
         double value;
     } cases[] = {
-        {"35.6895N", 35.6895}, {"", 0},       {"  139.7", 139.7}, {"-1", -1},  {"+2.5x", 2.5},
-        {"1.2.3", 1.2},        {"abc", 0},    {".5", 0.5},        {"-", 0},    {" 6:関東", 6},
-        {"12e3", 12},          {"\t7", 7},    {"  ", 0},          {"0", 0},    {"4.", 4},
+        {"35.6895N", 35.6895}, {"", 0},    {"  139.7", 139.7}, {"-1", -1}, {"+2.5x", 2.5},
+        {"1.2.3", 1.2},        {"abc", 0}, {".5", 0.5},        {"-", 0},   {" 6:関東", 6},
+        {"12e3", 12},          {"\t7", 7}, {"  ", 0},          {"0", 0},   {"4.", 4},
     };
     for (const auto& c : cases) EXPECT_DOUBLE_EQ(leadingNumber(c.text), c.value) << c.text;
 }
@@ -21,8 +21,8 @@ TEST(HalfWidthFigures, FullWidthDigitsStopsSignsAndBlanksBecomeAscii) {
         const char* typed;
         const char* plain;
     } cases[] = {
-        {"３５．６８９５", "35.6895"}, {"－３５．５", "-35.5"}, {"−1", "-1"},  {"＋２", "+2"},
-        {"　１３９", " 139"},         {"北緯３５", "北緯35"},  {"35.5", "35.5"}, {"", ""},
+        {"３５．６８９５", "35.6895"}, {"－３５．５", "-35.5"}, {"−1", "-1"},     {"＋２", "+2"},
+        {"　１３９", " 139"},          {"北緯３５", "北緯35"},  {"35.5", "35.5"}, {"", ""},
         {"３５。５", "35。5"},  // the ideographic full stop is not a decimal point
     };
     for (const auto& c : cases) EXPECT_EQ(halfWidthFigures(c.typed), c.plain) << c.typed;

@@ -48,8 +48,7 @@ TEST(RadarTime, EverySecondOfTheDayGivesTheSameMinuteInEveryClockStyle) {
         int minute = (sec / 60 - (now.second < 40 ? 1 : 0) + 1440) % 1440;
         char expected[8];
         std::snprintf(expected, sizeof expected, "%02d%02d", minute / 60, minute % 60);
-        for (ClockStyle style :
-             {ClockStyle::H24, ClockStyle::HH24}) {
+        for (ClockStyle style : {ClockStyle::H24, ClockStyle::HH24}) {
             ASSERT_EQ(radartime(now, style), expected)
                 << formatClockText(now.hour, now.minute, now.second, style);
         }

@@ -18,7 +18,7 @@ using namespace nimbrel;
 namespace fs = std::filesystem;
 
 class EndToEndTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         copyDeliveredTables(dir);
         service = deliveredRadarService();
@@ -68,8 +68,8 @@ TEST_F(EndToEndTest, StartUpFetchesTheBaseMapsAndTheImagesOfTheRightMinute) {
     EXPECT_EQ(top.width, form->regions.regionWidthPx[6][0]);
     bool sawDetail = false;
     for (const std::string& line : service->requestLog())
-        if (line.find("/xbandradar/rdimg/" + key + "/20240505/1200/" + key + "20240505T1437_detail.png") !=
-            std::string::npos)
+        if (line.find("/xbandradar/rdimg/" + key + "/20240505/1200/" + key +
+                      "20240505T1437_detail.png") != std::string::npos)
             sawDetail = true;
     EXPECT_TRUE(sawDetail);
     EXPECT_EQ(form->Label15->caption(), "14:37");
@@ -91,15 +91,19 @@ TEST_F(EndToEndTest, TheApproachingBandIsSeenAtEveryNearnessAndThenClears) {
         cycleAt(m);
         ASSERT_NE(form->Label15->caption(), "error") << "minute " << m;
         for (int i = 0; i < 4; ++i) levelsSeen[i].insert(form->prevLevels[i]);
-        int sum = form->prevLevels[0] + form->prevLevels[1] + form->prevLevels[2] + form->prevLevels[3];
+        int sum =
+            form->prevLevels[0] + form->prevLevels[1] + form->prevLevels[2] + form->prevLevels[3];
         if (form->prevLevels[0] == 3 || form->prevLevels[1] == 3) rained = true;
         if (rained && sum == 0) clearedAfterRain = true;
         auto c = form->Label2->backColor();
-        colours.insert(c ? std::to_string(c->r) + "," + std::to_string(c->g) + "," + std::to_string(c->b) : "face");
+        colours.insert(c ? std::to_string(c->r) + "," + std::to_string(c->g) + "," +
+                               std::to_string(c->b)
+                         : "face");
     }
     for (int strength = 0; strength < 4; ++strength)
         for (int nearness = 1; nearness <= 3; ++nearness)
-            EXPECT_TRUE(levelsSeen[strength].count(nearness)) << "strength " << strength << " nearness " << nearness;
+            EXPECT_TRUE(levelsSeen[strength].count(nearness))
+                << "strength " << strength << " nearness " << nearness;
     EXPECT_TRUE(clearedAfterRain);
     EXPECT_TRUE(colours.count("255,128,128"));
     EXPECT_TRUE(colours.count("face"));

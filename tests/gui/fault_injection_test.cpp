@@ -17,7 +17,6 @@
 #include <filesystem>
 #include <map>
 
-#include "settings/settings_file.h"
 #include "base/text_util.h"
 #include "cycle/radar_time.h"
 #include "platform/download.h"
@@ -25,6 +24,7 @@
 #include "service/http_server.h"
 #include "service/radar_paths.h"
 #include "service/radar_service.h"
+#include "settings/settings_file.h"
 #include "support/fake/app_fixture.h"
 #include "support/fake/delivered_service.h"
 

@@ -1,15 +1,16 @@
+#include "app/layout.h"
+
 #include <gtest/gtest.h>
 
 #include <QFontMetrics>
 #include <QLabel>
 #include <QRadioButton>
 
-#include "app/layout.h"
-#include "settings/region_table.h"
+#include "app/splash.h"
 #include "cycle/alerts.h"
 #include "cycle/classify.h"
 #include "forecast/forecast.h"
-#include "app/splash.h"
+#include "settings/region_table.h"
 #include "support/fake/app_fixture.h"
 
 using namespace nimbrel;
@@ -23,10 +24,14 @@ TEST_F(LayoutTest, ControlsHaveTheirDesignedKindCaptionAndPositionInTwips) {
         const char* caption;
         double left, top, width, height;
     } cases[] = {
-        {"Check1", "拡大", 2460, 15, 735, 255},        {"Command2", "終了", 2460, 315, 825, 405},
-        {"Label17", "警告音大", 2160, 2025, 720, 255}, {"Command3", "地点 ok", 2160, 2520, 615, 645},
-        {"Option2", "レーダー画像", 120, 3540, 1575, 255}, {"Label15", "14:45", 1950, 3000, 990, 360},
-        {"Text1", "データ　未取得\r\n", 3000, 0, 9840, 9720}, {"Label16", "12:00", 11505, 9165, 1440, 600},
+        {"Check1", "拡大", 2460, 15, 735, 255},
+        {"Command2", "終了", 2460, 315, 825, 405},
+        {"Label17", "警告音大", 2160, 2025, 720, 255},
+        {"Command3", "地点 ok", 2160, 2520, 615, 645},
+        {"Option2", "レーダー画像", 120, 3540, 1575, 255},
+        {"Label15", "14:45", 1950, 3000, 990, 360},
+        {"Text1", "データ　未取得\r\n", 3000, 0, 9840, 9720},
+        {"Label16", "12:00", 11505, 9165, 1440, 600},
         {"Check4", "右", 2395, 4185, 480, 255},
     };
     for (const auto& c : cases) {
@@ -42,14 +47,17 @@ TEST_F(LayoutTest, ControlsHaveTheirDesignedKindCaptionAndPositionInTwips) {
         EXPECT_EQ(ctl->widget()->width(), static_cast<int>(c.width / 15 + 0.5)) << c.name;
     }
     // Every control of the design exists under its name.
-    for (const auto& d : form1Design().controls) EXPECT_NE(form->control(d.name), nullptr) << d.name;
+    for (const auto& d : form1Design().controls)
+        EXPECT_NE(form->control(d.name), nullptr) << d.name;
 }
 
 TEST_F(LayoutTest, StartingVisibilityFollowsTheNormalLayout) {
     form = std::make_unique<Form1>(platform, folder());
-    for (const char* hidden : {"Label16", "Command4", "Shape1", "Text1", "Text2", "Command3", "Combo1", "Label7", "Image1"})
+    for (const char* hidden : {"Label16", "Command4", "Shape1", "Text1", "Text2", "Command3",
+                               "Combo1", "Label7", "Image1"})
         EXPECT_FALSE(form->control(hidden)->visible()) << hidden;
-    for (const char* shown : {"Label2", "Check1", "Command2", "Text4", "Image2", "Option1", "Label15"})
+    for (const char* shown :
+         {"Label2", "Check1", "Command2", "Text4", "Image2", "Option1", "Label15"})
         EXPECT_TRUE(form->control(shown)->visible()) << shown;
     EXPECT_EQ(form->Option2->value(), 1);
     EXPECT_EQ(form->Option1->value(), 0);
@@ -59,7 +67,8 @@ TEST_F(LayoutTest, JapaneseCaptionsUseFontsThatHoldTheirGlyphs) {
     form = std::make_unique<Form1>(platform, folder());
     for (const char* name : {"Label2", "Label17", "Label13", "Command1", "Text1"}) {
         QFontMetrics fm(form->control(name)->widget()->font());
-        EXPECT_TRUE(fm.inFontUcs4(U'雨')) << name << " uses " << form->control(name)->widget()->font().family().toStdString();
+        EXPECT_TRUE(fm.inFontUcs4(U'雨'))
+            << name << " uses " << form->control(name)->widget()->font().family().toStdString();
     }
     EXPECT_EQ(form->Label15->widget()->font().family().toStdString(), "Liberation Serif");
 }
@@ -76,7 +85,8 @@ TEST_F(LayoutTest, EveryLabelHoldsItsRealTextsWithinItsDesignedWidth) {
     frmSplash& splash = *form->splash();
     for (int r = 0; r <= 10; ++r) {
         texts.push_back({form->Label7, regionRangeText(delivered.table, r)});
-        texts.push_back({splash.lblCompany, delivered.table.regionName[r] + "　" + frmSplash::kCredit});
+        texts.push_back(
+            {splash.lblCompany, delivered.table.regionName[r] + "　" + frmSplash::kCredit});
     }
     // Every combination of nearness of the four strengths, rising, with the
     // clock note and the coverage note.
@@ -89,11 +99,13 @@ TEST_F(LayoutTest, EveryLabelHoldsItsRealTextsWithinItsDesignedWidth) {
         counts[kBandFar][2] = 10;
         const ClassRecords classes = classifyRain(counts, Counts{});
         for (const char* note : {"", kClockNote})
-            texts.push_back({form->Label2, statusLines(classes, note).caption + coverageNote(counts)});
+            texts.push_back(
+                {form->Label2, statusLines(classes, note).caption + coverageNote(counts)});
     }
     const DateTime late{2024, 12, 31, 23, 59, 59};
     texts.push_back({form->Label2, commErrorStatus(late)});
-    texts.push_back({form->Label2, "位置が良ければ[地点設定]\r\ncheck boxを解除して\r\n動作を開始して下さい"});
+    texts.push_back(
+        {form->Label2, "位置が良ければ[地点設定]\r\ncheck boxを解除して\r\n動作を開始して下さい"});
     Counts full{};  // every pixel of the widened square in one index
     for (int i = 0; i < kPaletteIndices; ++i) {
         full[kBandLocation][i] = 69;
@@ -101,7 +113,8 @@ TEST_F(LayoutTest, EveryLabelHoldsItsRealTextsWithinItsDesignedWidth) {
         full[kBandFar][i] = 24784;
         full[kBandOuter][i] = 11160;
     }
-    for (int ticks : {6, 9, 12, 18}) texts.push_back({form->Label1, countTableText(full) + intervalText(ticks)});
+    for (int ticks : {6, 9, 12, 18})
+        texts.push_back({form->Label1, countTableText(full) + intervalText(ticks)});
     for (const char* t : {"14:45", "error", "23:59"}) {
         texts.push_back({form->Label15, t});
         texts.push_back({form->Label16, t});

@@ -3,8 +3,8 @@
 
 #include <filesystem>
 
-#include "settings/settings_file.h"
 #include "base/text_util.h"
+#include "settings/settings_file.h"
 #include "support/fake/app_fixture.h"
 
 using namespace nimbrel;

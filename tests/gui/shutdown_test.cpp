@@ -163,7 +163,10 @@ class ExitMidHandlerTest : public AppFixture {
         bool operator==(const Trail&) const = default;
     };
     Trail trail() {
-        Trail t{platform.downloadedUrls.size(), platform.sleeps.size(), platform.sounds.size()};
+        Trail t;
+        t.downloads = platform.downloadedUrls.size();
+        t.sleeps = platform.sleeps.size();
+        t.sounds = platform.sounds.size();
         for (const auto& e : fs::directory_iterator(folder()))
             t.files[e.path().filename().string()] = readFileBytes(e.path().string());
         t.label2 = form->Label2->caption();

@@ -26,7 +26,8 @@ TEST_F(StartupTest, WithoutSettingsStartsInRegion6AskingForALocation) {
     EXPECT_EQ(form->Combo2->text(), "都市名 選択");
     EXPECT_EQ(form->Combo2->itemCount(), 3);  // Tokyo, Yokohama, Chiba; not Sapporo
     EXPECT_EQ(form->Combo2->item(2), " 3:千葉");
-    EXPECT_TRUE(platform.downloadedUrls.empty());  // base maps on disk, no location: nothing fetched
+    EXPECT_TRUE(
+        platform.downloadedUrls.empty());  // base maps on disk, no location: nothing fetched
 }
 
 TEST_F(StartupTest, ASecondInstanceIsRefused) {
@@ -79,7 +80,8 @@ TEST_F(StartupTest, Region4IsNeverListedButShownWhenCurrent) {
     start();
     EXPECT_EQ(form->currentRegion, 4);
     EXPECT_EQ(form->Combo1->itemCount(), 10);
-    for (int i = 0; i < form->Combo1->itemCount(); ++i) EXPECT_NE(form->Combo1->item(i).substr(0, 3), " 4:");
+    for (int i = 0; i < form->Combo1->itemCount(); ++i)
+        EXPECT_NE(form->Combo1->item(i).substr(0, 3), " 4:");
     EXPECT_EQ(form->Combo1->text(), " 4:地域4");
     EXPECT_EQ(form->Combo1->item(0), " 0:地域0");
 }
@@ -90,11 +92,14 @@ TEST_F(StartupTest, MissingBaseMapsAreFetchedAndAFailureShowsTheMessageWithTheTi
     platform.clock = {2024, 5, 5, 9, 3, 7};
     start();
     ASSERT_EQ(platform.downloadedUrls.size(), 2u);
-    EXPECT_EQ(platform.downloadedUrls[0], "http://127.0.0.1:8642/xbandradar/map/kanto/2/basemap1.png");
-    EXPECT_EQ(platform.downloadedUrls[1], "http://127.0.0.1:8642/xbandradar/map/kanto/1/basemap1.png");
+    EXPECT_EQ(platform.downloadedUrls[0],
+              "http://127.0.0.1:8642/xbandradar/map/kanto/2/basemap1.png");
+    EXPECT_EQ(platform.downloadedUrls[1],
+              "http://127.0.0.1:8642/xbandradar/map/kanto/1/basemap1.png");
     ASSERT_GE(platform.messages.size(), 2u);
     EXPECT_EQ(platform.messages[0].text,
-              "通信エラーが発生しました　一旦終了し\r\nインターネットとの接続を確認した上で\r\n　再度起動して下さい　　9:03:07");
+              "通信エラーが発生しました　一旦終了し\r\nインターネットとの接続を確認した上で\r\n　再"
+              "度起動して下さい　　9:03:07");
     EXPECT_FALSE(form->ended());
 }
 
@@ -102,7 +107,8 @@ TEST_F(StartupTest, OnlyTheOlderHistoryImagesAreDeleted) {
     for (int k = 1; k <= 6; ++k) writeFileBytes(file("before_" + std::to_string(k) + ".png"), "x");
     writeFileBytes(file("vesk_image_s.png"), "x");
     start();
-    for (int k = 1; k <= 6; ++k) EXPECT_FALSE(fs::exists(file("before_" + std::to_string(k) + ".png"))) << k;
+    for (int k = 1; k <= 6; ++k)
+        EXPECT_FALSE(fs::exists(file("before_" + std::to_string(k) + ".png"))) << k;
     EXPECT_TRUE(fs::exists(file("vesk_image_s.png")));
 }
 
@@ -111,7 +117,8 @@ TEST_F(StartupTest, ServerIniNamesTheRadarService) {
     fs::remove(file("kantos.png"));
     start();
     ASSERT_FALSE(platform.downloadedUrls.empty());
-    EXPECT_EQ(platform.downloadedUrls[0], "http://radar.example:9000/xbandradar/map/kanto/1/basemap1.png");
+    EXPECT_EQ(platform.downloadedUrls[0],
+              "http://radar.example:9000/xbandradar/map/kanto/1/basemap1.png");
 }
 
 TEST_F(StartupTest, TheStartupLogLineIsWrittenWhenLogIsTicked) {
@@ -148,8 +155,10 @@ TEST_F(StartupTest, BaseMapsAreDownloadedToKeepAndRadarImagesToReplace) {
     platform.httpFallback = [&, radar = platform.httpFallback](const std::string& url,
                                                                const std::string& f) {
         if (f.rfind(folder(), 0) == 0) asked.emplace_back(url, platform.lastDurability);
-        if (url.find("/map/kanto/2/") != std::string::npos) return writeFileBytes(f, detailMap), true;
-        if (url.find("/map/kanto/1/") != std::string::npos) return writeFileBytes(f, smallMap), true;
+        if (url.find("/map/kanto/2/") != std::string::npos)
+            return writeFileBytes(f, detailMap), true;
+        if (url.find("/map/kanto/1/") != std::string::npos)
+            return writeFileBytes(f, smallMap), true;
         return radar(url, f);
     };
     start();

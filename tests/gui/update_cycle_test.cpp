@@ -9,7 +9,7 @@ using namespace nimbrel;
 namespace fs = std::filesystem;
 
 class UpdateCycleTest : public AppFixture {
-protected:
+  protected:
     void SetUp() override {
         AppFixture::SetUp();
         writeSettingsFile(tokyoSettings(1));
@@ -45,8 +45,9 @@ TEST_F(UpdateCycleTest, TheEighteenthTickStartsACycle) {
     EXPECT_TRUE(platform.downloadedUrls.empty());
     form->Timer1_Timer();
     ASSERT_EQ(platform.downloadedUrls.size(), 2u);
-    EXPECT_EQ(platform.downloadedUrls[0],
-              "http://127.0.0.1:8642/xbandradar/rdimg/kanto/20240505/1200/kanto20240505T1438_detail.png");
+    EXPECT_EQ(
+        platform.downloadedUrls[0],
+        "http://127.0.0.1:8642/xbandradar/rdimg/kanto/20240505/1200/kanto20240505T1438_detail.png");
     EXPECT_EQ(form->tickCount, 0);
     EXPECT_EQ(form->caption(), "ノクタル 関東 14:38");
     EXPECT_EQ(form->Label15->caption(), "14:38");
@@ -112,9 +113,11 @@ TEST_F(UpdateCycleTest, ThreeFailedAttemptsShowTheCommunicationError) {
     ASSERT_EQ(platform.sounds.size(), 2u);
     EXPECT_EQ(platform.sounds[0], folder() + "RING3.WAV");
     EXPECT_EQ(form->Label15->caption(), "error");
-    EXPECT_EQ(form->Label2->caption(), "通信error 時計/net確認\r\nsystem:2024/05/05\r\n　　　　15:01:13");
+    EXPECT_EQ(form->Label2->caption(),
+              "通信error 時計/net確認\r\nsystem:2024/05/05\r\n　　　　15:01:13");
     EXPECT_EQ(form->Label2->backColor(), (Rgb{255, 255, 192}));
-    EXPECT_EQ(form->Text4->text().rfind("通信エラー発生 [DI] 15:01:13\r\n", 0), 0u) << form->Text4->text();
+    EXPECT_EQ(form->Text4->text().rfind("通信エラー発生 [DI] 15:01:13\r\n", 0), 0u)
+        << form->Text4->text();
     EXPECT_EQ(readFileBytes(file("vesk_image.png")), before);
     EXPECT_EQ(form->tickCount, 0);
 }
@@ -186,7 +189,8 @@ TEST_F(UpdateCycleTest, NotificationsFollowTheSoundsAndTheirSwitch) {
         {0, false, 4, 0, false},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.soundLevel << " " << c.notificationsOn << " " << c.index);
+        SCOPED_TRACE(testing::Message()
+                     << c.soundLevel << " " << c.notificationsOn << " " << c.index);
         TearDown();
         platform = FakePlatform{};
         SetUp();

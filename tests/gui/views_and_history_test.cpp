@@ -169,8 +169,10 @@ TEST_F(ViewsTest, EachCycleShowsThePictureItWrote) {
     startAt(tokyoSettings());
     form->Check1->setValue(1);
     auto shown = [this](Control* c) {
-        return static_cast<QLabel*>(c->widget())->pixmap().toImage().convertToFormat(
-            QImage::Format_RGB32);
+        return static_cast<QLabel*>(c->widget())
+            ->pixmap()
+            .toImage()
+            .convertToFormat(QImage::Format_RGB32);
     };
     auto written = [this] {
         return QImage(QString::fromStdString(file("vesk_detail.bmp")))

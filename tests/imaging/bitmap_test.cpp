@@ -218,7 +218,8 @@ TEST(WriteComposite, WritesHeaderAndPixelBlockAndKeepsTheOldFileOnFailure) {
     EXPECT_TRUE(std::filesystem::is_directory(folder + "/inside"));
     // No temporary file is left behind.
     int entries = 0;
-    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir.folder())) ++entries;
+    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir.folder()))
+        ++entries;
     EXPECT_EQ(entries, 2);
     EXPECT_EQ(writeComposite(dir.file("no/folder.bmp"), picture), BitmapError::CannotWrite);
 }

@@ -234,8 +234,8 @@ TEST(Composites, BadInputsGiveAReasonAndLeaveThePreviousPicture) {
         BitmapError bitmapError;
         const char* shown;  // the reason the user reads
     } cases[] = {
-        {"no radar image", "none.bmp", "base.bmp", CompositeError::RadarImage,
-         BitmapError::Missing, "レーダー画像: ファイルがありません"},
+        {"no radar image", "none.bmp", "base.bmp", CompositeError::RadarImage, BitmapError::Missing,
+         "レーダー画像: ファイルがありません"},
         {"empty radar image", "empty.bmp", "base.bmp", CompositeError::RadarImage,
          BitmapError::Empty, "レーダー画像: ファイルが空です"},
         {"no base map", "radar.bmp", "none.bmp", CompositeError::BaseMap, BitmapError::Missing,

@@ -5,9 +5,9 @@
 #include <cmath>
 #include <set>
 
-#include "settings/region_table.h"
 #include "service/coast.h"
 #include "service/service_regions.h"
+#include "settings/region_table.h"
 #include "support/temp_dir.h"
 
 using namespace nimbrel;

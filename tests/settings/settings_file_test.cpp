@@ -1,10 +1,10 @@
 #include "settings/settings_file.h"
-#include "settings/server_file.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
+#include "settings/server_file.h"
 #include "support/file_size_limit.h"
 #include "support/temp_dir.h"
 

@@ -5,7 +5,7 @@
 // A fresh folder under the system's temporary folder, removed again when the
 // object goes out of scope.
 class TempDir {
-public:
+  public:
     explicit TempDir(const std::string& prefix = "nimbrel-test");
     ~TempDir();
     TempDir(const TempDir&) = delete;
@@ -16,7 +16,7 @@ public:
     std::string folder() const { return path_.string() + "/"; }
     std::string file(const std::string& name) const { return (path_ / name).string(); }
 
-private:
+  private:
     std::filesystem::path path_;
 };
 

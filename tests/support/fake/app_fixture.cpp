@@ -42,7 +42,6 @@ std::string areaMapText(const std::vector<TestRegion>& regions) {
     return t;
 }
 
-
 namespace {
 std::vector<PngRgb> radarPalette() {
     std::vector<PngRgb> p(16);

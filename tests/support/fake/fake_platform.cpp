@@ -32,7 +32,8 @@ void FakePlatform::sleepMs(int ms) {
     if (onSleep) onSleep();
 }
 
-MsgAnswer FakePlatform::messageBox(const std::string& text, const std::string& title, MsgButtons buttons) {
+MsgAnswer FakePlatform::messageBox(const std::string& text, const std::string& title,
+                                   MsgButtons buttons) {
     messages.push_back({text, title, buttons});
     if (answers.empty()) return MsgAnswer::Ok;
     MsgAnswer a = answers.front();
@@ -55,7 +56,8 @@ void FakePlatform::advanceSeconds(long seconds) {
     tm.tm_sec = static_cast<int>(clock.second + seconds);
     tm.tm_isdst = 0;
     timegm(&tm);  // normalises the fields
-    clock = DateTime{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
+    clock =
+        DateTime{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
 }
 
 }  // namespace nimbrel

@@ -13,7 +13,7 @@
 namespace nimbrel {
 
 class FakePlatform : public Platform {
-public:
+  public:
     struct Notification {
         std::string summary;
         std::string body;
@@ -26,13 +26,14 @@ public:
     };
 
     DownloadResult download(const std::string& url, const std::string& file,
-                  Durability durability) override;
+                            Durability durability) override;
     void playSound(const std::string& file) override { sounds.push_back(file); }
     void openUrl(const std::string& url) override { openedUrls.push_back(url); }
     void setTopmost(bool on) override { topmostCalls.push_back(on); }
     void sleepMs(int ms) override;
     DateTime now() override { return clock; }
-    MsgAnswer messageBox(const std::string& text, const std::string& title, MsgButtons buttons) override;
+    MsgAnswer messageBox(const std::string& text, const std::string& title,
+                         MsgButtons buttons) override;
     void doEvents() override;
     ScreenTwips screenSizeTwips() override { return screen; }
     bool anotherInstanceRunning(const std::string&) override { return otherInstance; }
