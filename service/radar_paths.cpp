@@ -10,9 +10,6 @@ namespace {
 
 using namespace std::chrono;
 
-.time_since_epoch().count();
-}
-
 bool allDigits(std::string_view s) {
     if (s.empty()) return false;
     for (char c : s) {
