@@ -174,6 +174,8 @@ class Form1 : public QWidget {
     // desktop notification whenever a warning sound is due, closing the
     // window into the tray, and a call after each cycle has shown its status.
     bool notificationsOn = true;
+    // The benchmarks switch the arrival forecast off to weigh it.
+    bool forecasting = true;
     bool closeToTray = false;
     std::function<void()> onStatusShown;
 

@@ -129,7 +129,7 @@ void Form1::Command1_Click() {
     analysis.imageTime = imageDateTime(arrived);
     // The forecast comes first: the notification carries its line.
     Forecast forecast{ForecastGap::BadFrames};
-    if (analysis.ok) forecast = forecastArrivals(analysis, loc);
+    if (analysis.ok && forecasting) forecast = forecastArrivals(analysis, loc);
     showForecast(forecast);
     if (analysis.ok) tellTheUser(analysis, clockNote, commNote, stamp);
     if (Check2->value() == 0) {

@@ -182,6 +182,8 @@ TEST_F(Soak, ThousandsOfCyclesAcrossMidnightAndAMonthEndStayInBounds) {
 
         // The fake's own records would grow with the run.
         platform.downloadedUrls.clear();
+        platform.downloadedFiles.clear();
+        platform.notifications.clear();
         platform.sounds.clear();
         if (cycle == kWarmUpCycles) {
             warmRss = residentKb();

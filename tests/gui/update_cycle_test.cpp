@@ -203,7 +203,9 @@ TEST_F(UpdateCycleTest, NotificationsFollowTheSoundsAndTheirSwitch) {
         form->Command1->press();
         EXPECT_EQ(shown, 1);
         ASSERT_EQ(platform.notifications.size(), c.notified);
-        if (c.notified) EXPECT_EQ(platform.notifications[0].critical, c.critical);
+        if (c.notified) {
+            EXPECT_EQ(platform.notifications[0].critical, c.critical);
+        }
     }
 }
 
