@@ -22,13 +22,7 @@ void Form1::Check1_Click() {
         return;
     }
     Shape1->setVisible(false);
-    // The compact window keeps its right edge, but stays on the screen.
-    if (Check4->value() == 1) {
-        double left = Left() + Width() - 3420;
-        const double limit = platform_.screenSizeTwips().width - 3000;
-        if (limit < left) left = limit;
-        setLeft(left);
-    }
+    rightAnchorOnScreen(3420, 3000);
     setWidth(3420);
     setHeight(1120);
     applyChanges(compactViewChanges());

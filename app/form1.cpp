@@ -313,6 +313,16 @@ void Form1::applyChanges(const ViewChanges& changes) {
     }
 }
 
+void Form1::rightAnchorOnScreen(double newWidth, double keepOnScreen) {
+    // The right edge stays where it is, but at least keepOnScreen twips of
+    // the window stay on the screen.
+    if (Check4->value() != 1) return;
+    double left = Left() + Width() - newWidth;
+    const double limit = platform_.screenSizeTwips().width - keepOnScreen;
+    if (limit < left) left = limit;
+    setLeft(left);
+}
+
 void Form1::rightAnchorTo(double newWidth) {
     // Keeps the right edge in place when the width changes.
     if (Check4->value() == 1) setLeft(Left() + Width() - newWidth);

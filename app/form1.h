@@ -241,6 +241,7 @@ class Form1 : public QWidget {
   private:
     void applyWindowGeometry();
     void rightAnchorTo(double newWidth);
+    void rightAnchorOnScreen(double newWidth, double keepOnScreen);
     // The steps of the start-up.
     void prepareProgramFiles();
     StartupSettings applySettings();

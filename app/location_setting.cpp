@@ -48,13 +48,7 @@ void Form1::enterSettingMode() {
 
 void Form1::leaveSettingMode() {
     applyChanges(leavingSettingModeChanges());
-    // The full window keeps its right edge, but stays on the screen.
-    if (Check4->value() == 1) {
-        double left = Left() + Width() - 12980;
-        const double limit = platform_.screenSizeTwips().width - 4000;
-        if (limit < left) left = limit;
-        setLeft(left);
-    }
+    rightAnchorOnScreen(12980, 4000);
     setWidth(12980);
     setHeight(10149);
     marksmall();
