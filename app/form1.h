@@ -220,7 +220,7 @@ class Form1 : public QWidget {
     FetchResult fetchDetailImage(std::string& clockNote);
     void reportLostDetailImage(std::string& commNote);
     std::string showImageTime(const DateTime& arrived);
-    bool fetchPastFrame(long long minute, int width, int height, RadarFrame& frame);
+    bool fetchPastImage(long long minute, std::string& png);
     void fetchTopImage(std::string& commNote);
     CycleAnalysis analyse(bool converted, const LocationPixel& loc);
     void tellTheUser(const CycleAnalysis& analysis, const std::string& clockNote,
@@ -277,7 +277,11 @@ class Form1 : public QWidget {
     bool cycleRunning_ = false;
     Levels levels_{};  // this cycle's nearness of the four strengths
     std::string forecastLine_;
-    std::vector<RadarFrame> pastFrames_;  // detail images of the last minutes, oldest first
+    struct PastImage {
+        long long minute;
+        std::string png;
+    };
+    std::vector<PastImage> pastImages_;  // detail images of the last minutes, newest first
     std::string headline_;
     // The PNG that "vesk_image_s.bmp" was last converted from by the cycle's
     // fetch, so drawing it need not convert it again; empty when unknown.

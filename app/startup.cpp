@@ -97,7 +97,7 @@ void Form1::prepareProgramFiles() {
     }
     Label18->setCaption(versionText());
     // Past images of another region must not move this one's rain.
-    pastFrames_.clear();
+    pastImages_.clear();
 }
 
 StartupSettings Form1::applySettings() {

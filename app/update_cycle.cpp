@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 
 #include "app/form1.h"
 #include "base/text_util.h"
@@ -275,42 +277,56 @@ void Form1::setNextInterval(const CycleAnalysis& a) {
 Forecast Form1::forecastArrivals(CycleAnalysis& a, const LocationPixel& loc) {
     const long long newest = minuteIndex(a.imageTime);
     a.frame.minute = newest;
-    // Past images of this region from the last minutes; a region change or
-    // a clock set back leaves nothing usable.
-    std::erase_if(pastFrames_, [&](const RadarFrame& f) {
-        return f.minute >= newest || f.minute < newest - kForecastLookback ||
-               f.width != a.frame.width || f.height != a.frame.height;
+    // Past images of this region from the last minutes, kept as the PNG
+    // bytes the service sent (some tens of kB each) and decoded only when a
+    // forecast uses them; a clock set back leaves nothing usable.
+    std::erase_if(pastImages_, [&](const PastImage& p) {
+        return p.minute >= newest || p.minute < newest - kForecastLookback;
     });
     std::vector<long long> have;
-    for (const RadarFrame& f : pastFrames_) have.push_back(f.minute);
+    for (const PastImage& p : pastImages_) have.push_back(p.minute);
     // Missing ones are fetched from the service, so that a forecast exists
     // from the first cycle; they are kept in memory only.
     for (long long minute : framesWanted(newest, have)) {
-        RadarFrame past;
-        if (!fetchPastFrame(minute, a.frame.width, a.frame.height, past)) break;
-        pastFrames_.push_back(std::move(past));
+        PastImage past{minute, {}};
+        if (!fetchPastImage(minute, past.png)) break;
+        pastImages_.push_back(std::move(past));
+        have.push_back(minute);
     }
-    std::sort(pastFrames_.begin(), pastFrames_.end(),
-              [](const RadarFrame& x, const RadarFrame& y) { return x.minute < y.minute; });
+    // Only the images that stand in for a wanted age are decoded.
     ForecastRequest request;
-    request.frames = pastFrames_;
+    const size_t wantedAges = framesWanted(newest, {}).size();
+    for (const PastImage& p : pastImages_) {
+        if (framesWanted(newest, {p.minute}).size() == wantedAges) continue;
+        RadarFrame frame;
+        frame.minute = p.minute;
+        const PngCheck read = decodePngIndices(reinterpret_cast<const unsigned char*>(p.png.data()),
+                                               p.png.size(), frame.classes);
+        frame.width = static_cast<int>(read.width);
+        frame.height = static_cast<int>(read.height);
+        if (read.ok() && frame.width == a.frame.width && frame.height == a.frame.height)
+            request.frames.push_back(std::move(frame));
+    }
     request.frames.push_back(a.frame);
     request.px = loc.px;
     request.py = loc.py;
     request.radii = warnRadii;
     const Forecast forecast = forecastArrival(request);
     // Kept for the next cycles: this image, and of the older ones at most
-    // one in every three minutes.
-    pastFrames_.push_back(a.frame);
-    std::vector<RadarFrame> kept;
-    for (auto it = pastFrames_.rbegin(); it != pastFrames_.rend(); ++it)
-        if (kept.empty() || kept.back().minute - it->minute >= 3) kept.push_back(std::move(*it));
-    pastFrames_.assign(std::make_move_iterator(kept.rbegin()),
-                       std::make_move_iterator(kept.rend()));
+    // one in every two minutes, which leaves one within a minute of every
+    // age the next cycles want.
+    std::ifstream newestPng(programFolder + files::kDetailImage, std::ios::binary);
+    pastImages_.push_back({newest, std::string(std::istreambuf_iterator<char>(newestPng), {})});
+    std::sort(pastImages_.begin(), pastImages_.end(),
+              [](const PastImage& x, const PastImage& y) { return x.minute > y.minute; });
+    std::vector<PastImage> kept;
+    for (PastImage& p : pastImages_)
+        if (kept.empty() || kept.back().minute - p.minute >= 2) kept.push_back(std::move(p));
+    pastImages_ = std::move(kept);
     return forecast;
 }
 
-bool Form1::fetchPastFrame(long long minute, int width, int height, RadarFrame& frame) {
+bool Form1::fetchPastImage(long long minute, std::string& png) {
     // 45 s past its minute the clock names that minute's image.
     const std::string url =
         radarImageAddress(serverBase, regions.regionKey[currentRegion],
@@ -322,12 +338,12 @@ bool Form1::fetchPastFrame(long long minute, int width, int height, RadarFrame& 
             .string();
     const bool stored = platform_.download(url, scratch, Durability::Replaceable).stored();
     stopIfEnded();
-    frame.minute = minute;
-    const PngCheck read = stored ? readPngIndices(scratch, frame.classes) : PngCheck{};
+    if (stored) {
+        std::ifstream in(scratch, std::ios::binary);
+        png.assign(std::istreambuf_iterator<char>(in), {});
+    }
     std::filesystem::remove(scratch, ec);
-    frame.width = static_cast<int>(read.width);
-    frame.height = static_cast<int>(read.height);
-    return read.ok() && frame.width == width && frame.height == height;
+    return stored && !png.empty();
 }
 
 void Form1::showForecast(const Forecast& forecast) {

@@ -190,9 +190,10 @@ StartupFigures measureStartups(Bench& b, int runs) {
         if (!cycled || form->ended()) ++f.failed;
         using D = std::chrono::duration<double>;
         if (run == 0) {
-            // The very first start fetches both base maps as well.
+            // The very first start fetches both base maps as well (and the
+            // forecast's past images).
             f.first = D(t3 - t0).count();
-            if (b.platform.downloadedUrls.size() - downloads != 4) ++f.failed;
+            if (b.platform.downloadedUrls.size() - downloads < 4) ++f.failed;
         } else {
             f.total.push_back(D(t3 - t0).count());
             f.construct.push_back(D(t1 - t0).count());
