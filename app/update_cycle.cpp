@@ -293,21 +293,26 @@ Forecast Form1::forecastArrivals(CycleAnalysis& a, const LocationPixel& loc) {
         pastImages_.push_back(std::move(past));
         have.push_back(minute);
     }
-    // Only the images that stand in for a wanted age are decoded.
+    // Only the image nearest each wanted age is decoded.
     ForecastRequest request;
-    const size_t wantedAges = framesWanted(newest, {}).size();
-    for (const PastImage& p : pastImages_) {
-        if (framesWanted(newest, {p.minute}).size() == wantedAges) continue;
+    for (long long target : framesWanted(newest, {})) {
+        const PastImage* nearest = nullptr;
+        for (const PastImage& p : pastImages_)
+            if (std::llabs(p.minute - target) <= 1 &&
+                (!nearest || std::llabs(p.minute - target) < std::llabs(nearest->minute - target)))
+                nearest = &p;
+        if (!nearest) continue;
         RadarFrame frame;
-        frame.minute = p.minute;
-        const PngCheck read = decodePngIndices(reinterpret_cast<const unsigned char*>(p.png.data()),
-                                               p.png.size(), frame.classes);
+        frame.minute = nearest->minute;
+        const PngCheck read =
+            decodePngIndices(reinterpret_cast<const unsigned char*>(nearest->png.data()),
+                             nearest->png.size(), frame.classes);
         frame.width = static_cast<int>(read.width);
         frame.height = static_cast<int>(read.height);
         if (read.ok() && frame.width == a.frame.width && frame.height == a.frame.height)
             request.frames.push_back(std::move(frame));
     }
-    request.frames.push_back(a.frame);
+    request.frames.push_back(std::move(a.frame));  // not needed after the forecast
     request.px = loc.px;
     request.py = loc.py;
     request.radii = warnRadii;
