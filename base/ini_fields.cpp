@@ -39,8 +39,7 @@ IniFields splitIniFields(std::string_view s, const IniLimits& limits) {
         out.error = IniError::TooLarge;
         return out;
     }
-    size_t pos = 0;
-    if (s.substr(0, 3) == "\xEF\xBB\xBF") pos = 3;
+    size_t pos = s.size() - withoutBom(s).size();
     int line = 1;
     // After a comma another field follows, even an empty one.
     bool fieldDue = false;

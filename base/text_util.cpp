@@ -139,4 +139,26 @@ std::string halfWidthFigures(std::string_view text) {
     return out;
 }
 
+std::string_view withoutBom(std::string_view text) {
+    return text.substr(0, 3) == "\xEF\xBB\xBF" ? text.substr(3) : text;
+}
+
+std::string trimmed(std::string_view text) {
+    constexpr std::string_view kIdeographicSpace = "\xE3\x80\x80";
+    auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
+    for (;;) {
+        if (!text.empty() && blank(text.front())) {
+            text.remove_prefix(1);
+        } else if (text.substr(0, 3) == kIdeographicSpace) {
+            text.remove_prefix(3);
+        } else if (!text.empty() && blank(text.back())) {
+            text.remove_suffix(1);
+        } else if (text.size() >= 3 && text.substr(text.size() - 3) == kIdeographicSpace) {
+            text.remove_suffix(3);
+        } else {
+            return std::string(text);
+        }
+    }
+}
+
 }  // namespace nimbrel

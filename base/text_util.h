@@ -33,6 +33,11 @@ std::string strNumber(double value);
 
 // Lines of a text split at CR LF.
 std::vector<std::string> splitCrLf(const std::string& text);
+// The text without a leading UTF-8 byte-order mark.
+std::string_view withoutBom(std::string_view text);
+// The text without leading and trailing blanks, tabs, CRs and ideographic
+// spaces.
+std::string trimmed(std::string_view text);
 std::string joinCrLf(const std::vector<std::string>& lines);
 
 inline constexpr const char* kCrLf = "\r\n";

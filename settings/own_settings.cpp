@@ -4,16 +4,11 @@
 #include <optional>
 #include <sstream>
 
+#include "base/text_util.h"
+
 namespace nimbrel {
 
 namespace {
-
-std::string trimmed(const std::string& s) {
-    const size_t a = s.find_first_not_of(" \t\r");
-    if (a == std::string::npos) return {};
-    const size_t b = s.find_last_not_of(" \t\r");
-    return s.substr(a, b - a + 1);
-}
 
 std::optional<bool> flag(const std::string& value) {
     if (value == "1") return true;
@@ -25,12 +20,9 @@ std::optional<bool> flag(const std::string& value) {
 
 OwnSettings parseOwnSettings(const std::string& text) {
     OwnSettings s;
-    std::istringstream in(text);
+    std::istringstream in(std::string(withoutBom(text)));
     std::string line;
-    bool first = true;
     while (std::getline(in, line)) {
-        if (first && line.compare(0, 3, "\xEF\xBB\xBF") == 0) line.erase(0, 3);
-        first = false;
         line = trimmed(line);
         if (line.empty() || line[0] == ';' || line[0] == '#' || line[0] == '[') continue;
         const size_t eq = line.find('=');

@@ -4,10 +4,11 @@
 #include <string>
 
 #include "base/replace_file.h"
+#include "settings/program_files.h"
 
 namespace nimbrel {
 
-inline constexpr const char* kOwnSettingsFileName = "nimbrel.ini";  // in the program folder
+inline constexpr const char* kOwnSettingsFileName = files::kOwnSettings;
 // The real file is a few dozen bytes; anything far larger is not ours.
 inline constexpr size_t kOwnSettingsMaxBytes = 16 * 1024;
 

@@ -10,6 +10,8 @@ inline constexpr const char* kSettings = "vesk.ini";
 inline constexpr const char* kRegionTable = "area_map.ini";
 inline constexpr const char* kCityTable = "toshi.ini";
 inline constexpr const char* kServer = "server.ini";
+// The tray and notification settings of our own.
+inline constexpr const char* kOwnSettings = "nimbrel.ini";
 // The newest detail image and its bitmap, the newest top image and its
 // bitmap, and the picture drawn from them.
 inline constexpr const char* kDetailImage = "vesk_image.png";
@@ -39,5 +41,11 @@ inline constexpr std::array<std::array<const char*, 2>, 3> kSounds = {{
     {"SOUND36.WAV", "SOUND36s.WAV"},
     {"SOUND38.WAV", "SOUND38s.WAV"},
 }};
+
+// What an installed program seeds a user's folder with: the tables it cannot
+// run without, then the sounds.
+inline constexpr std::array<const char*, 2> kDeliveredTables = {kRegionTable, kCityTable};
+inline constexpr std::array<const char*, 6> kDeliveredSounds = {
+    kSounds[0][0], kSounds[1][0], kSounds[2][0], kSounds[0][1], kSounds[1][1], kSounds[2][1]};
 
 }  // namespace nimbrel::files

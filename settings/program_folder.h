@@ -8,13 +8,14 @@
 #include <string>
 #include <vector>
 
+#include "settings/program_files.h"
+
 namespace nimbrel {
 
 // The files delivered with the program: the tables it cannot run without,
 // and the warning sounds, which it can (a missing sound plays nothing).
-inline constexpr const char* kDeliveredTables[] = {"area_map.ini", "toshi.ini"};
-inline constexpr const char* kDeliveredSounds[] = {"RING3.WAV",  "SOUND36.WAV",  "SOUND38.WAV",
-                                                   "RING3s.WAV", "SOUND36s.WAV", "SOUND38s.WAV"};
+using files::kDeliveredSounds;
+using files::kDeliveredTables;
 
 // The parts of the environment the folders depend on, passed in so tests
 // need not change the process's own.

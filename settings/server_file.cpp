@@ -2,11 +2,12 @@
 
 #include <fstream>
 
+#include "base/text_util.h"
+
 namespace nimbrel {
 
 std::string parseServerBase(std::string_view firstLine) {
-    std::string line(firstLine);
-    if (line.size() >= 3 && line.compare(0, 3, "\xEF\xBB\xBF") == 0) line.erase(0, 3);
+    std::string line(withoutBom(firstLine));
     while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '/'))
         line.pop_back();
     const size_t start = line.find_first_not_of(' ');

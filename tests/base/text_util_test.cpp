@@ -65,3 +65,11 @@ TEST(CrLfLines, SplitAndJoinRoundTrip) {
     EXPECT_EQ(lines[2], "");
     EXPECT_EQ(joinCrLf(lines), "a\r\nb\r\n");
 }
+
+TEST(Blanks, TrimmedDropsAsciiAndIdeographicBlanksAndTheBomOnlyLeads) {
+    EXPECT_EQ(trimmed("\xE3\x80\x80 弱い雨 接近中\t\r"), "弱い雨 接近中");
+    EXPECT_EQ(trimmed(" a b "), "a b");
+    EXPECT_EQ(trimmed("　　"), "");
+    EXPECT_EQ(withoutBom("\xEF\xBB\xBFkey=1"), "key=1");
+    EXPECT_EQ(withoutBom("key\xEF\xBB\xBF"), "key\xEF\xBB\xBF");
+}
