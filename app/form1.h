@@ -9,6 +9,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "app/controls.h"
@@ -16,6 +17,8 @@
 #include "cycle/classify.h"
 #include "cycle/rain_scan.h"
 #include "forecast/forecast.h"
+#include "forecast/nowcaster.h"
+#include "imaging/bitmap.h"
 #include "imaging/composite.h"
 #include "platform/platform.h"
 #include "settings/region_table.h"
@@ -214,25 +217,30 @@ class Form1 : public QWidget {
     struct CycleAnalysis {
         bool ok = false;
         ScanResult scan;
-        RadarFrame frame;  // the newest detail image's classes
-        DateTime imageTime;
+        SourceBitmap bitmap;  // the newest detail image as the scan read it
+        DateTime imageTime;   // the minute of the image asked for
     };
-    FetchResult fetchDetailImage(std::string& clockNote);
+    // requested: the clock reading the image's address was made from.
+    FetchResult fetchDetailImage(std::string& clockNote, DateTime& requested);
     void reportLostDetailImage(std::string& commNote);
     std::string showImageTime(const DateTime& arrived);
-    bool fetchPastImage(long long minute, std::string& png);
     void fetchTopImage(std::string& commNote);
     CycleAnalysis analyse(bool converted, const LocationPixel& loc);
     void tellTheUser(const CycleAnalysis& analysis, const std::string& clockNote,
                      const std::string& commNote, const std::string& stamp);
     void setNextInterval(const CycleAnalysis& analysis);
-    // The arrival forecast from the newest image and the past ones kept in
-    // memory (fetched when missing), shown in lblForecast and Label2's
-    // tooltip, and status.json.
-    Forecast forecastArrivals(CycleAnalysis& analysis, const LocationPixel& loc);
+    // After the cycle: the past images the nowcaster lacks are fetched in
+    // the background; when they are in (or the budget has passed) the
+    // forecast goes to lblForecast, Label2's tooltip, status.json, the
+    // notification due and the tray.
+    void startForecast(CycleAnalysis&& analysis, const LocationPixel& loc);
+    void finishForecast();
+    // A new cycle or region: the forecast under way is not shown; its
+    // notification goes out without a forecast line.
+    void dropPendingForecast();
+    void sendNotice(const std::string& forecastLine);
     void showForecast(const Forecast& forecast);
-    void writeStatusJson(const CycleAnalysis& analysis, const Forecast& forecast,
-                         const std::string& headline);
+    void writeStatusJson(const StatusSnapshot& status);
 
   public:
     // The arrival forecast's line, empty when there is none.
@@ -277,11 +285,21 @@ class Form1 : public QWidget {
     bool cycleRunning_ = false;
     Levels levels_{};  // this cycle's nearness of the four strengths
     std::string forecastLine_;
-    struct PastImage {
-        long long minute;
-        std::string png;
+    Nowcaster nowcaster_;
+    struct ForecastJob {
+        SourceBitmap bitmap;  // owns the newest image's pixels
+        NewestImage newest;
+        StatusSnapshot status;
     };
-    std::vector<PastImage> pastImages_;  // detail images of the last minutes, newest first
+    std::shared_ptr<ForecastJob> pendingForecast_;
+    struct PendingNotice {
+        std::string headline;
+        std::string statusText;
+        bool critical = false;
+    };
+    std::optional<PendingNotice> noticeDue_;
+    // Answers that arrive after the window is gone are dropped.
+    std::shared_ptr<int> life_ = std::make_shared<int>(0);
     std::string headline_;
     // The PNG that "vesk_image_s.bmp" was last converted from by the cycle's
     // fetch, so drawing it need not convert it again; empty when unknown.

@@ -97,7 +97,8 @@ void Form1::prepareProgramFiles() {
     }
     Label18->setCaption(versionText());
     // Past images of another region must not move this one's rain.
-    pastImages_.clear();
+    nowcaster_.forget();
+    pendingForecast_.reset();
 }
 
 StartupSettings Form1::applySettings() {

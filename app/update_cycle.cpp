@@ -1,10 +1,7 @@
 // The tick handler and the update cycle.
-#include <QCoreApplication>
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 #include "app/form1.h"
 #include "base/text_util.h"
@@ -113,7 +110,10 @@ void Form1::Command1_Click() {
 
     std::string clockNote;
     std::string commNote;
-    const FetchResult detail = fetchDetailImage(clockNote);
+    // A forecast still under way belongs to the previous cycle.
+    dropPendingForecast();
+    DateTime requested;
+    const FetchResult detail = fetchDetailImage(clockNote, requested);
     if (detail == FetchResult::Failed) {
         reportLostDetailImage(commNote);
         showForecast(Forecast{ForecastGap::BadFrames});
@@ -128,18 +128,15 @@ void Form1::Command1_Click() {
     const bool converted = detail == FetchResult::Converted;
     fetchTopImage(commNote);
     CycleAnalysis analysis = analyse(converted, loc);
-    analysis.imageTime = imageDateTime(arrived);
-    // The forecast comes first: the notification carries its line.
-    Forecast forecast{ForecastGap::BadFrames};
-    if (analysis.ok && forecasting) forecast = forecastArrivals(analysis, loc);
-    showForecast(forecast);
+    // The image is the one asked for, whatever minute the clock reads once
+    // it has arrived.
+    analysis.imageTime = imageDateTime(requested);
     if (analysis.ok) tellTheUser(analysis, clockNote, commNote, stamp);
     if (Check2->value() == 0) {
         if (Option2->value() == 1 && Command4->enabled()) drawsmall(historyFiles[0], 0);
         if (Option3->value() == 1) drawdetail();
     }
     setNextInterval(analysis);
-    if (analysis.ok) writeStatusJson(analysis, forecast, headline_);
     const double later = timeOfDayDays(platform_.now());
     if (historyRefreshDue(historyTimes[0], historyTimes[1], later, lastHistoryRun)) {
         lastHistoryRun = later;
@@ -148,11 +145,15 @@ void Form1::Command1_Click() {
     locationAccepted = 0;
     setMousePointer(0);
     if (onStatusShown) onStatusShown();
+    // Everything the cycle tells the user has been told; the forecast
+    // follows when its past images are in.
+    if (analysis.ok) startForecast(std::move(analysis), loc);
 }
 
-Form1::FetchResult Form1::fetchDetailImage(std::string& clockNote) {
+Form1::FetchResult Form1::fetchDetailImage(std::string& clockNote, DateTime& requested) {
+    requested = platform_.now();
     const std::string url = radarImageAddress(serverBase, regions.regionKey[currentRegion],
-                                              platform_.now(), RadarImage::Detail);
+                                              requested, RadarImage::Detail);
     // Each attempt also converts the image into its bitmap for the scan; a
     // failed attempt leaves both files as they were.
     FetchResult detail = FetchResult::Failed;
@@ -223,16 +224,7 @@ Form1::CycleAnalysis Form1::analyse(bool converted, const LocationPixel& loc) {
         lastImagingProblem = std::string(files::kDetailBitmap) + ": cannot be scanned";
         return a;
     }
-    // The classes top-down, for the forecast; stored rows run bottom-up.
-    a.frame.width = bmp.width;
-    a.frame.height = bmp.height;
-    a.frame.classes.resize(static_cast<size_t>(bmp.width) * bmp.height);
-    for (int row = 0; row < bmp.height; ++row) {
-        const uint8_t* from =
-            bmp.pixels.data() + static_cast<size_t>(bmp.height - 1 - row) * bmp.stride;
-        std::copy(from, from + bmp.width,
-                  a.frame.classes.begin() + static_cast<size_t>(row) * bmp.width);
-    }
+    a.bitmap = std::move(bmp);
     return a;
 }
 
@@ -253,11 +245,9 @@ void Form1::tellTheUser(const CycleAnalysis& a, const std::string& clockNote,
     const SoundKind kind = chooseSound(prevLevels, levels_, soundLevel);
     if (kind == SoundKind::None) return;
     platform_.playSound(soundFile(static_cast<int>(kind)));
-    if (notificationsOn) {
-        const DesktopNotice n =
-            desktopNotice(head, Label2->caption(), forecastLine(), levels_[kIntense] > 0);
-        platform_.notify(n.summary, n.body, n.critical);
-    }
+    // The notification goes out with the forecast's line once it is ready
+    // (within the past images' budget), or at the cycle's end without one.
+    if (notificationsOn) noticeDue_ = PendingNotice{head, Label2->caption(), levels_[kIntense] > 0};
 }
 
 void Form1::setNextInterval(const CycleAnalysis& a) {
@@ -274,81 +264,91 @@ void Form1::setNextInterval(const CycleAnalysis& a) {
     prevCounts = a.scan.counts;
 }
 
-Forecast Form1::forecastArrivals(CycleAnalysis& a, const LocationPixel& loc) {
-    const long long newest = minuteIndex(a.imageTime);
-    a.frame.minute = newest;
-    // Past images of this region from the last minutes, kept as the PNG
-    // bytes the service sent (some tens of kB each) and decoded only when a
-    // forecast uses them; a clock set back leaves nothing usable.
-    std::erase_if(pastImages_, [&](const PastImage& p) {
-        return p.minute >= newest || p.minute < newest - kForecastLookback;
-    });
-    std::vector<long long> have;
-    for (const PastImage& p : pastImages_) have.push_back(p.minute);
-    // Missing ones are fetched from the service, so that a forecast exists
-    // from the first cycle; they are kept in memory only.
-    for (long long minute : framesWanted(newest, have)) {
-        PastImage past{minute, {}};
-        if (!fetchPastImage(minute, past.png)) break;
-        pastImages_.push_back(std::move(past));
-        have.push_back(minute);
+namespace {
+
+// Past images for the forecast are fetched side by side, all within this
+// time: a slow or stalled service costs the forecast, never the cycle.
+constexpr std::chrono::milliseconds kPastImagesBudget{3000};
+
+}  // namespace
+
+void Form1::startForecast(CycleAnalysis&& a, const LocationPixel& loc) {
+    StatusSnapshot status;
+    status.imageTime = a.imageTime;
+    status.region = regions.regionKey[currentRegion];
+    status.lat = latitude();
+    status.lon = longitude();
+    status.headline = headline_;
+    status.statusText = Label2->caption();
+    status.statusColour = Label2->backColor().value_or(kButtonFace);
+    status.levels = strengthLevels(a.scan.counts);
+    if (!forecasting) {
+        status.forecast = Forecast{ForecastGap::TooFewFrames};
+        writeStatusJson(status);
+        sendNotice("");
+        return;
     }
-    // Only the image nearest each wanted age is decoded.
-    ForecastRequest request;
-    for (long long target : framesWanted(newest, {})) {
-        const PastImage* nearest = nullptr;
-        for (const PastImage& p : pastImages_)
-            if (std::llabs(p.minute - target) <= 1 &&
-                (!nearest || std::llabs(p.minute - target) < std::llabs(nearest->minute - target)))
-                nearest = &p;
-        if (!nearest) continue;
-        RadarFrame frame;
-        frame.minute = nearest->minute;
-        const PngCheck read =
-            decodePngIndices(reinterpret_cast<const unsigned char*>(nearest->png.data()),
-                             nearest->png.size(), frame.classes);
-        frame.width = static_cast<int>(read.width);
-        frame.height = static_cast<int>(read.height);
-        if (read.ok() && frame.width == a.frame.width && frame.height == a.frame.height)
-            request.frames.push_back(std::move(frame));
+    auto job = std::make_shared<ForecastJob>();
+    job->bitmap = std::move(a.bitmap);
+    job->status = std::move(status);
+    const SourceBitmap& b = job->bitmap;
+    job->newest.minute = minuteIndex(a.imageTime);
+    job->newest.pixels = {b.pixels.data(), b.width, b.height, b.stride};
+    job->newest.levels = job->status.levels;
+    job->newest.px = loc.px;
+    job->newest.py = loc.py;
+    job->newest.radii = warnRadii;
+    pendingForecast_ = job;
+
+    const std::vector<long long> minutes = nowcaster_.minutesToFetch(job->newest.minute);
+    std::vector<std::string> urls;
+    for (long long minute : minutes) {
+        // 45 s past its minute the clock names that minute's image.
+        urls.push_back(radarImageAddress(serverBase, regions.regionKey[currentRegion],
+                                         addSeconds(dateTimeOfMinute(minute), 45),
+                                         RadarImage::Detail));
     }
-    request.frames.push_back(std::move(a.frame));  // not needed after the forecast
-    request.px = loc.px;
-    request.py = loc.py;
-    request.radii = warnRadii;
-    const Forecast forecast = forecastArrival(request);
-    // Kept for the next cycles: this image, and of the older ones at most
-    // one in every two minutes, which leaves one within a minute of every
-    // age the next cycles want.
-    std::ifstream newestPng(programFolder + files::kDetailImage, std::ios::binary);
-    pastImages_.push_back({newest, std::string(std::istreambuf_iterator<char>(newestPng), {})});
-    std::sort(pastImages_.begin(), pastImages_.end(),
-              [](const PastImage& x, const PastImage& y) { return x.minute > y.minute; });
-    std::vector<PastImage> kept;
-    for (PastImage& p : pastImages_)
-        if (kept.empty() || kept.back().minute - p.minute >= 2) kept.push_back(std::move(p));
-    pastImages_ = std::move(kept);
-    return forecast;
+    const unsigned generation = nowcaster_.generation();
+    platform_.fetchInBackground(
+        std::move(urls), kPastImagesBudget,
+        [this, alive = std::weak_ptr<int>(life_), job, minutes,
+         generation](std::vector<FetchedBytes> answers) {
+            if (alive.expired() || ended_) return;
+            // Answers for another region are of no use.
+            if (generation == nowcaster_.generation()) {
+                for (size_t i = 0; i < minutes.size() && i < answers.size(); ++i) {
+                    if (answers[i].ok())
+                        nowcaster_.pastArrived(minutes[i], answers[i].bytes);
+                    else
+                        nowcaster_.pastFailed(minutes[i]);
+                }
+            }
+            if (pendingForecast_ == job) finishForecast();
+        });
 }
 
-bool Form1::fetchPastImage(long long minute, std::string& png) {
-    // 45 s past its minute the clock names that minute's image.
-    const std::string url =
-        radarImageAddress(serverBase, regions.regionKey[currentRegion],
-                          addSeconds(dateTimeOfMinute(minute), 45), RadarImage::Detail);
-    std::error_code ec;
-    const std::string scratch =
-        (std::filesystem::temp_directory_path(ec) /
-         ("nimbrel-" + std::to_string(QCoreApplication::applicationPid()) + "-past.png"))
-            .string();
-    const bool stored = platform_.download(url, scratch, Durability::Replaceable).stored();
-    stopIfEnded();
-    if (stored) {
-        std::ifstream in(scratch, std::ios::binary);
-        png.assign(std::istreambuf_iterator<char>(in), {});
-    }
-    std::filesystem::remove(scratch, ec);
-    return stored && !png.empty();
+void Form1::finishForecast() {
+    std::shared_ptr<ForecastJob> job = std::move(pendingForecast_);
+    pendingForecast_.reset();
+    job->status.forecast = nowcaster_.forecast(job->newest);
+    showForecast(job->status.forecast);
+    writeStatusJson(job->status);
+    sendNotice(forecastLine_);
+    if (onStatusShown) onStatusShown();
+}
+
+void Form1::dropPendingForecast() {
+    if (!pendingForecast_) return;
+    pendingForecast_.reset();
+    sendNotice("");
+}
+
+void Form1::sendNotice(const std::string& forecast) {
+    if (!noticeDue_) return;
+    const PendingNotice n = *noticeDue_;
+    noticeDue_.reset();
+    const DesktopNotice d = desktopNotice(n.headline, n.statusText, forecast, n.critical);
+    platform_.notify(d.summary, d.body, d.critical);
 }
 
 void Form1::showForecast(const Forecast& forecast) {
@@ -357,18 +357,8 @@ void Form1::showForecast(const Forecast& forecast) {
     Label2->widget()->setToolTip(QString::fromStdString(forecastLine_));
 }
 
-void Form1::writeStatusJson(const CycleAnalysis& a, const Forecast& forecast,
-                            const std::string& head) {
-    StatusSnapshot s;
-    s.imageTime = a.imageTime;
-    s.region = regions.regionKey[currentRegion];
-    s.lat = latitude();
-    s.lon = longitude();
-    s.headline = head;
-    s.statusText = Label2->caption();
-    s.statusColour = Label2->backColor().value_or(kButtonFace);
-    s.forecast = forecast;
-    const std::string json = statusJson(s);
+void Form1::writeStatusJson(const StatusSnapshot& status) {
+    const std::string json = statusJson(status);
     // For panels and scripts; a file that cannot be written is skipped.
     (void)replaceFile(programFolder + files::kStatusJson, {{json.data(), json.size()}},
                       Durability::Replaceable);

@@ -8,18 +8,7 @@ namespace nimbrel {
 
 namespace {
 
-struct ClassDef {
-    const char* word;
-    int first;  // palette indices first..last
-    int last;
-};
-
-constexpr ClassDef kClasses[4] = {
-    {"弱い雨", 3, 3},
-    {"雨", 4, 5},
-    {"強い雨", 6, 7},
-    {"激しい雨", 8, 10},
-};
+constexpr const char* kClassWords[4] = {"弱い雨", "雨", "強い雨", "激しい雨"};
 
 // Band tested for each level, nearest last so that it wins.
 constexpr struct {
@@ -31,7 +20,7 @@ constexpr struct {
 long long classSum(const Counts& counts, int cls, std::initializer_list<int> bands) {
     long long n = 0;
     for (int band : bands)
-        for (int index = kClasses[cls].first; index <= kClasses[cls].last; ++index)
+        for (int index = kClassIndices[cls].first; index <= kClassIndices[cls].last; ++index)
             n += counts[band][index];
     return n;
 }
@@ -82,7 +71,7 @@ ClassRecords classifyRain(const Counts& counts, const Counts& prevCounts) {
     for (int cls = kLight; cls <= kIntense; ++cls) {
         for (const auto& step : kSteps) {
             if (classSum(counts, cls, {step.band}) > 0) {
-                classes[cls].message = std::string(kClasses[cls].word) + step.word;
+                classes[cls].message = std::string(kClassWords[cls]) + step.word;
                 classes[cls].level = step.level;
                 applyClearing(classes, cls, step.level);
             }
@@ -99,6 +88,19 @@ ClassRecords classifyRain(const Counts& counts, const Counts& prevCounts) {
 Levels levelsOf(const ClassRecords& classes) {
     return {classes[kLight].level, classes[kRain].level, classes[kHeavy].level,
             classes[kIntense].level};
+}
+
+const char* className(int cls) {
+    return cls >= kLight && cls <= kIntense ? kClassWords[cls] : "";
+}
+
+Levels strengthLevels(const Counts& counts) {
+    Levels levels{};
+    for (int cls = kLight; cls <= kIntense; ++cls)
+        for (const auto& step : kSteps)
+            for (int stronger = cls; stronger <= kIntense; ++stronger)
+                if (classSum(counts, stronger, {step.band}) > 0) levels[cls] = step.level;
+    return levels;
 }
 
 StatusLines statusLines(const ClassRecords& classes, const std::string& clockNote) {

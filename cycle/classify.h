@@ -13,6 +13,15 @@ namespace nimbrel {
 
 enum RainClass { kLight = 0, kRain = 1, kHeavy = 2, kIntense = 3 };
 
+// The palette indices of each class.
+struct PaletteRange {
+    int first;
+    int last;
+};
+inline constexpr std::array<PaletteRange, 4> kClassIndices = {{{3, 3}, {4, 5}, {6, 7}, {8, 10}}};
+// Indices above the intense class are not rain.
+inline constexpr int kTopRainIndex = 10;
+
 // Nearness levels: 0 none, 1 far band ("注意"), 2 near band ("接近中"),
 // 3 location band ("降雨").
 using Levels = std::array<int, 4>;  // light, rain, heavy, intense
@@ -32,6 +41,14 @@ inline constexpr const char* kRisingMark = " ！！";
 ClassRecords classifyRain(const Counts& counts, const Counts& prevCounts);
 
 Levels levelsOf(const ClassRecords& classes);
+
+// "弱い雨", "雨", "強い雨", "激しい雨"; empty outside 0..3.
+const char* className(int cls);
+
+// For each strength, the nearest band that holds it or a stronger one, by
+// the same band-to-level rule as classifyRain but with no class cleared by
+// another: what the arrival forecast and status.json report.
+Levels strengthLevels(const Counts& counts);
 
 struct StatusLines {
     std::string caption;

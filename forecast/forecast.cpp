@@ -23,31 +23,6 @@ int strengthsOf(int index) {
     return n;
 }
 
-// Where each strength is now, from the scan the cycle runs. The frame is
-// flipped into the bottom-up rows the scan reads.
-std::array<int, kStrengths> levelsNow(const RadarFrame& frame, int px, int py,
-                                      const WarnRadii& radii) {
-    std::vector<std::uint8_t> bottomUp(frame.classes.size());
-    const size_t w = static_cast<size_t>(frame.width);
-    for (int y = 0; y < frame.height; ++y) {
-        std::copy_n(frame.classes.data() + y * w, w, bottomUp.data() + (frame.height - 1 - y) * w);
-    }
-    const PixelBlock block{bottomUp.data(), frame.width, frame.height, frame.width};
-    const ScanResult scan = scanRain(block, px, py, radii, frame.width, frame.height);
-    std::array<int, kStrengths> levels{};
-    if (scan.error != ScanError::None) return levels;
-    constexpr std::array<std::pair<int, int>, 3> kBandLevel = {
-        {{kBandFar, 1}, {kBandNear, 2}, {kBandLocation, 3}}};
-    for (int k = 0; k < kStrengths; ++k) {
-        for (auto [band, level] : kBandLevel) {
-            for (int index = kStrengthFloor[k]; index <= kStrengthTop; ++index) {
-                if (scan.counts[band][index] > 0) levels[k] = std::max(levels[k], level);
-            }
-        }
-    }
-    return levels;
-}
-
 // Which strengths lie within their radius of a (sub-pixel) centre, by the
 // scan's rule: pixel centres strictly inside. A pixel of a strength is a
 // pixel of every weaker one too, so a stronger hit is a weaker hit.
@@ -160,6 +135,19 @@ int percentile(const std::vector<int>& sorted, double q) {
 
 }  // namespace
 
+Levels frameLevels(const RadarFrame& frame, int px, int py, const WarnRadii& radii) {
+    // The scan reads the bottom-up rows of the bitmap.
+    std::vector<std::uint8_t> bottomUp(frame.classes.size());
+    const size_t w = static_cast<size_t>(frame.width);
+    for (int y = 0; y < frame.height; ++y) {
+        std::copy_n(frame.classes.data() + y * w, w, bottomUp.data() + (frame.height - 1 - y) * w);
+    }
+    const PixelBlock block{bottomUp.data(), frame.width, frame.height, frame.width};
+    const ScanResult scan = scanRain(block, px, py, radii, frame.width, frame.height);
+    if (scan.error != ScanError::None) return {};
+    return strengthLevels(scan.counts);
+}
+
 Forecast forecastArrival(const ForecastRequest& req) {
     return forecastArrival(req, defaultMotionTuning());
 }
@@ -188,7 +176,8 @@ Forecast forecastArrival(const ForecastRequest& req, const MotionTuning& tuning)
     std::sort(sorted.begin() + 1, sorted.end(),
               [](const RadarFrame* a, const RadarFrame* b) { return a->minute > b->minute; });
 
-    const std::array<int, kStrengths> levels = levelsNow(*newest, req.px, req.py, req.radii);
+    const Levels levels =
+        req.levels ? *req.levels : frameLevels(*newest, req.px, req.py, req.radii);
     for (int k = 0; k < kStrengths; ++k) {
         out.strengths[k].level = levels[k];
         if (levels[k] == 3)
@@ -207,7 +196,9 @@ Forecast forecastArrival(const ForecastRequest& req, const MotionTuning& tuning)
     const double cx = req.px - 1.0, cy = req.py;
     const MotionField motion = estimateMotion(chain, cx, cy, tuning);
     if (!motion.ok) {
-        out.gap = ForecastGap::NoRain;
+        // Rain the cycle sees in its bands is never "no rain near".
+        const bool inBands = std::any_of(levels.begin(), levels.end(), [](int l) { return l > 0; });
+        out.gap = inBands ? ForecastGap::NoMotion : ForecastGap::NoRain;
         return out;
     }
     out.gap = ForecastGap::None;

@@ -30,11 +30,21 @@ inline constexpr int kForecastMembers = 50;
 // Frames older than this before the newest are not used.
 inline constexpr int kForecastLookback = 20;
 
+// Light, rain, heavy, intense: each counts that strength or stronger, from
+// the first palette index of its class up.
+inline constexpr int kStrengths = 4;
+inline constexpr std::array<int, kStrengths> kStrengthFloor = {
+    kClassIndices[0].first, kClassIndices[1].first, kClassIndices[2].first, kClassIndices[3].first};
+inline constexpr int kStrengthTop = kTopRainIndex;
+
 struct ForecastRequest {
     std::vector<RadarFrame> frames;  // any order; the newest is the image time (minute 0)
     int px = 0;                      // location pixel as locationPixel gives it
     int py = 0;
     WarnRadii radii = kNormalRadii;  // the radii in use; [3] is the location band
+    // Where each strength is now, from the cycle's own scan
+    // (strengthLevels); without them the newest frame is scanned here.
+    std::optional<Levels> levels;
     int horizonMinutes = kForecastHorizon;
     int members = kForecastMembers;
     std::uint64_t seed = 0x5EED;
@@ -43,14 +53,10 @@ struct ForecastRequest {
 enum class ForecastGap {
     None,
     TooFewFrames,  // no earlier image a few minutes before the newest
-    NoRain,        // too little rain in the images to see it move
-    BadFrames,     // the newest image is unusable, or no earlier one matches its size
+    NoRain,        // no rain near the place, too little to see it move
+    BadFrames,     // the newest image is unusable, or earlier ones were refused
+    NoMotion,      // rain in the bands, but too little of it in both images to follow
 };
-
-// Light, rain, heavy, intense: each counts that strength or stronger.
-inline constexpr int kStrengths = 4;
-inline constexpr std::array<int, kStrengths> kStrengthFloor = {3, 4, 6, 8};
-inline constexpr int kStrengthTop = 10;  // indices above are not rain
 
 struct StrengthForecast {
     // Where that strength is now: 0 none, 1 far band (注意), 2 near band
@@ -86,6 +92,10 @@ std::vector<long long> framesWanted(long long newestMinute, const std::vector<lo
 // The strength names of the status line, light to intense.
 const char* strengthName(int strength);
 
+// Where each strength is now in a top-down frame, by the cycle's scan and
+// band rule (for callers that have no cycle: evaluations and tests).
+Levels frameLevels(const RadarFrame& frame, int px, int py, const WarnRadii& radii);
+
 // One line for the full view's label and Label2's tooltip, for example
 // "強い雨 約12分後 (9〜16分)", "雨 通過見込み", "予測なし: 画像が足りません".
 std::string forecastLabelText(const Forecast& forecast);
@@ -99,6 +109,7 @@ struct StatusSnapshot {
     std::string headline;
     std::string statusText;  // Label2's caption
     Rgb statusColour;
+    Levels levels{};  // strengthLevels of the cycle's counts
     Forecast forecast;
 };
 

@@ -18,8 +18,7 @@ std::string minutesRange(const StrengthForecast& s) {
 }  // namespace
 
 const char* strengthName(int strength) {
-    static const char* const kNames[kStrengths] = {"弱い雨", "雨", "強い雨", "激しい雨"};
-    return strength >= 0 && strength < kStrengths ? kNames[strength] : "";
+    return className(strength);
 }
 
 std::string forecastLabelText(const Forecast& f) {
@@ -30,6 +29,8 @@ std::string forecastLabelText(const Forecast& f) {
             return "予測なし: 近くに雨がありません";
         case ForecastGap::BadFrames:
             return "予測なし: 画像を読めません";
+        case ForecastGap::NoMotion:
+            return "予測なし: 雨の動きが分かりません";
         case ForecastGap::None:
             break;
     }
@@ -71,12 +72,14 @@ std::string statusJson(const StatusSnapshot& s) {
     const bool forecast = s.forecast.gap == ForecastGap::None;
     for (int k = 0; k < kStrengths; ++k) {
         const StrengthForecast& c = s.forecast.strengths[k];
+        const int level = s.levels[k];
+        // Rain at the place now has arrived, forecast or not.
         auto minutes = [&](const std::optional<int>& m) {
-            return m && (forecast || c.level == 3) ? nlohmann::ordered_json(*m)
-                                                   : nlohmann::ordered_json(nullptr);
+            if (level == 3) return nlohmann::ordered_json(0);
+            return m && forecast ? nlohmann::ordered_json(*m) : nlohmann::ordered_json(nullptr);
         };
         classes.push_back({{"name", strengthName(k)},
-                           {"level", c.level},
+                           {"level", level},
                            {"arrival_min", minutes(c.arrival)},
                            {"arrival_earliest_min", minutes(c.earliest)},
                            {"arrival_latest_min", minutes(c.latest)},

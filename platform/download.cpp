@@ -38,8 +38,10 @@ std::string systemError(const char* what, int err) {
     return std::string(what) + ": " + std::strerror(err);
 }
 
+// Where the body goes: a file descriptor, or memory when `memory` is set.
 struct Sink {
     int fd = -1;
+    std::string* memory = nullptr;
     std::int64_t written = 0;
     std::int64_t cap = 0;
     bool tooLarge = false;
@@ -53,6 +55,11 @@ size_t writeBody(char* data, size_t size, size_t count, void* user) {
     if (sink->cap > 0 && sink->written + static_cast<std::int64_t>(n) > sink->cap) {
         sink->tooLarge = true;
         return 0;
+    }
+    if (sink->memory) {
+        sink->memory->append(data, n);
+        sink->written += static_cast<std::int64_t>(n);
+        return n;
     }
     size_t done = 0;
     while (done < n) {
@@ -146,6 +153,70 @@ int checkCancel(void* flag, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
 
 }  // namespace
 
+namespace {
+
+// One transfer into the sink with the limits of the options; true when the
+// whole answer arrived with a 2xx status, else result holds why not.
+bool perform(CURL* h, const std::string& url, const DownloadOptions& options, Sink& sink,
+             DownloadResult& result) {
+    sink.cap = options.maxBytes;
+    char errorText[CURL_ERROR_SIZE] = {};
+    curl_easy_setopt(h, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(h, CURLOPT_MAXREDIRS, options.maxRedirects);
+    curl_easy_setopt(h, CURLOPT_FAILONERROR, 1L);
+    curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS,
+                     static_cast<long>(options.connectTimeout.count()));
+    curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, static_cast<long>(options.totalTimeout.count()));
+    if (options.lowSpeedTime.count() > 0) {
+        curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, options.lowSpeedBytesPerSecond);
+        curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME,
+                         static_cast<long>(options.lowSpeedTime.count()));
+    }
+    if (options.maxBytes > 0) {
+        curl_easy_setopt(h, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(options.maxBytes));
+    }
+    curl_easy_setopt(h, CURLOPT_USERAGENT, "nimbrel");
+    curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, writeBody);
+    curl_easy_setopt(h, CURLOPT_WRITEDATA, &sink);
+    curl_easy_setopt(h, CURLOPT_ERRORBUFFER, errorText);
+    if (options.cancel) {
+        curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
+        curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, checkCancel);
+        curl_easy_setopt(h, CURLOPT_XFERINFODATA, const_cast<std::atomic<bool>*>(options.cancel));
+    }
+
+    const CURLcode code = curl_easy_perform(h);
+    curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &result.httpStatus);
+    if (code == CURLE_ABORTED_BY_CALLBACK && options.cancel && options.cancel->load()) {
+        result.status = DownloadStatus::Cancelled;
+        result.detail = "cancelled";
+        return false;
+    }
+    if (code != CURLE_OK) {
+        result.status = statusFromCurl(code, sink);
+        if (result.status == DownloadStatus::WriteFailed && sink.writeErrno != 0) {
+            result.detail = systemError("write", sink.writeErrno);
+        } else {
+            result.detail = errorText[0] ? errorText : curl_easy_strerror(code);
+        }
+        return false;
+    }
+    if (result.httpStatus < 200 || result.httpStatus > 299) {
+        // A 3xx left over when redirects are not followed further, or a
+        // 1xx, is not the file that was asked for.
+        result.status = DownloadStatus::HttpError;
+        result.detail = "HTTP status " + std::to_string(result.httpStatus);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
 DownloadResult downloadToFile(const std::string& url, const std::string& file,
                               const DownloadOptions& options) {
     DownloadResult result;
@@ -171,59 +242,7 @@ DownloadResult downloadToFile(const std::string& url, const std::string& file,
         ran = true;
         Sink sink;
         sink.fd = fd;
-        sink.cap = options.maxBytes;
-        char errorText[CURL_ERROR_SIZE] = {};
-        CURL* h = easy.h;
-        curl_easy_setopt(h, CURLOPT_URL, url.c_str());
-        curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
-        curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
-        curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-        curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
-        curl_easy_setopt(h, CURLOPT_MAXREDIRS, options.maxRedirects);
-        curl_easy_setopt(h, CURLOPT_FAILONERROR, 1L);
-        curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS,
-                         static_cast<long>(options.connectTimeout.count()));
-        curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, static_cast<long>(options.totalTimeout.count()));
-        if (options.lowSpeedTime.count() > 0) {
-            curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, options.lowSpeedBytesPerSecond);
-            curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME,
-                             static_cast<long>(options.lowSpeedTime.count()));
-        }
-        if (options.maxBytes > 0) {
-            curl_easy_setopt(h, CURLOPT_MAXFILESIZE_LARGE,
-                             static_cast<curl_off_t>(options.maxBytes));
-        }
-        curl_easy_setopt(h, CURLOPT_USERAGENT, "nimbrel");
-        curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, writeBody);
-        curl_easy_setopt(h, CURLOPT_WRITEDATA, &sink);
-        curl_easy_setopt(h, CURLOPT_ERRORBUFFER, errorText);
-        if (options.cancel) {
-            curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
-            curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, checkCancel);
-            curl_easy_setopt(h, CURLOPT_XFERINFODATA,
-                             const_cast<std::atomic<bool>*>(options.cancel));
-        }
-
-        const CURLcode code = curl_easy_perform(h);
-        curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &result.httpStatus);
-        if (code == CURLE_ABORTED_BY_CALLBACK && options.cancel && options.cancel->load()) {
-            result.status = DownloadStatus::Cancelled;
-            result.detail = "cancelled";
-        } else if (code != CURLE_OK) {
-            result.status = statusFromCurl(code, sink);
-            if (result.status == DownloadStatus::WriteFailed && sink.writeErrno != 0) {
-                result.detail = systemError("write", sink.writeErrno);
-            } else {
-                result.detail = errorText[0] ? errorText : curl_easy_strerror(code);
-            }
-        } else if (result.httpStatus < 200 || result.httpStatus > 299) {
-            // A 3xx left over when redirects are not followed further, or a
-            // 1xx, is not the file that was asked for.
-            result.status = DownloadStatus::HttpError;
-            result.detail = "HTTP status " + std::to_string(result.httpStatus);
-        } else {
-            transferred = true;
-        }
+        transferred = perform(easy.h, url, options, sink, result);
         errno = 0;
         return transferred;
     };
@@ -247,6 +266,33 @@ DownloadResult downloadToFile(const std::string& url, const std::string& file,
     }
     result.status = DownloadStatus::Stored;
     return result;
+}
+
+FetchedBytes fetchToMemory(const std::string& url, const DownloadOptions& options) {
+    FetchedBytes out;
+    if (url.empty()) {
+        out.result.status = DownloadStatus::InvalidArgument;
+        return out;
+    }
+    if (const CURLcode init = globalInit(); init != CURLE_OK) {
+        out.result.detail = curl_easy_strerror(init);
+        return out;
+    }
+    EasyHandle easy;
+    if (!easy.h) {
+        out.result.detail = "curl_easy_init failed";
+        return out;
+    }
+    Sink sink;
+    sink.memory = &out.bytes;
+    if (perform(easy.h, url, options, sink, out.result)) {
+        out.result.status = DownloadStatus::Stored;
+    } else {
+        // Half an answer is no answer.
+        out.bytes.clear();
+        out.bytes.shrink_to_fit();
+    }
+    return out;
 }
 
 }  // namespace nimbrel

@@ -55,6 +55,18 @@ struct DownloadOptions {
 DownloadResult downloadToFile(const std::string& url, const std::string& file,
                               const DownloadOptions& options = {});
 
+// An answer fetched into memory: the bytes when result.stored(), else
+// nothing and the reason.
+struct FetchedBytes {
+    DownloadResult result;
+    std::string bytes;
+    bool ok() const { return result.stored(); }
+};
+
+// Fetches the address into memory with the same limits, time-outs and size
+// cap as downloadToFile (syncToDisk does not apply).
+FetchedBytes fetchToMemory(const std::string& url, const DownloadOptions& options = {});
+
 const char* downloadStatusName(DownloadStatus status);
 
 }  // namespace nimbrel

@@ -2,7 +2,10 @@
 // The seam between the program and everything outside its process: network,
 // sound device, clock, desktop and window system. Form1 reaches the outside
 // only through this interface; tests pass a fake.
+#include <chrono>
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "base/clock.h"
 #include "base/replace_file.h"
@@ -29,6 +32,14 @@ class Platform {
     // Waits as sleepMs does.
     virtual DownloadResult download(const std::string& url, const std::string& file,
                                     Durability durability) = 0;
+    // Fetches the addresses into memory beside the window's thread, all at
+    // once, each given up when the budget has passed. done runs later on the
+    // window's thread, from its event loop (never before this returns), with
+    // one answer per address in their order. Nothing waits for it: the
+    // window's handlers go on meanwhile. After endWaits the transfers are
+    // given up and done is not run.
+    virtual void fetchInBackground(std::vector<std::string> urls, std::chrono::milliseconds budget,
+                                   std::function<void(std::vector<FetchedBytes>)> done) = 0;
     // Plays a WAV file and returns when it has finished. An empty name, a
     // missing file or no sound device return at once.
     virtual void playSound(const std::string& file) = 0;

@@ -12,6 +12,7 @@
 #include <QTranslator>
 #include <QUrl>
 #include <QWidget>
+#include <algorithm>
 #include <chrono>
 #include <ctime>
 #include <future>
@@ -119,6 +120,57 @@ DownloadResult RealPlatform::download(const std::string& url, const std::string&
     return transfer.get();
 }
 
+RealPlatform::~RealPlatform() {
+    ended_ = true;
+    *live_ = false;
+    background_.clear();  // each future waits for its transfer, cancelled above
+}
+
+void RealPlatform::fetchInBackground(std::vector<std::string> urls,
+                                     std::chrono::milliseconds budget,
+                                     std::function<void(std::vector<FetchedBytes>)> done) {
+    if (ended_) return;
+    std::erase_if(background_, [](const std::future<void>& f) {
+        return f.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
+    });
+    DownloadOptions options = downloadOptions_;
+    options.totalTimeout = budget;
+    options.connectTimeout = std::min(options.connectTimeout, budget);
+    options.cancel = &ended_;
+    // The answers are gathered beside the window; the last transfer to end
+    // hands them to the window's thread, which runs done unless the program
+    // has ended meanwhile.
+    struct Gathered {
+        std::vector<std::string> urls;
+        std::vector<FetchedBytes> answers;
+        std::atomic<size_t> left;
+        std::function<void(std::vector<FetchedBytes>)> done;
+    };
+    auto g = std::make_shared<Gathered>();
+    g->answers.resize(urls.size());
+    g->left = urls.size();
+    g->urls = std::move(urls);
+    g->done = std::move(done);
+    auto handOver = [g, live = live_] {
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [g, live] {
+                if (live->load()) g->done(std::move(g->answers));
+            },
+            Qt::QueuedConnection);
+    };
+    if (g->urls.empty()) {
+        handOver();
+        return;
+    }
+    for (size_t i = 0; i < g->urls.size(); ++i) {
+        background_.push_back(std::async(std::launch::async, [g, i, options, handOver] {
+            g->answers[i] = fetchToMemory(g->urls[i], options);
+            if (--g->left == 0) handOver();
+        }));
+    }
+}
+
 void RealPlatform::playSound(const std::string& file) {
     // A sound that cannot be played is not the user's concern.
     (void)playSoundFile(file);
@@ -173,6 +225,7 @@ void RealPlatform::waitResponsive(const std::function<bool()>& done) {
 
 void RealPlatform::endWaits() {
     ended_ = true;
+    *live_ = false;
 }
 
 DateTime RealPlatform::now() {

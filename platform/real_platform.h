@@ -4,7 +4,10 @@
 #include <atomic>
 #include <ctime>
 #include <functional>
+#include <future>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/desktop_notifier.h"
 #include "platform/download.h"
@@ -19,12 +22,16 @@ namespace nimbrel {
 class RealPlatform : public Platform {
   public:
     RealPlatform() = default;
+    // Gives up the background transfers and waits for their threads.
+    ~RealPlatform() override;
 
     // The window that setTopmost acts on and message boxes belong to.
     void setMainWindow(QWidget* window) { mainWindow_ = window; }
 
     DownloadResult download(const std::string& url, const std::string& file,
                             Durability durability) override;
+    void fetchInBackground(std::vector<std::string> urls, std::chrono::milliseconds budget,
+                           std::function<void(std::vector<FetchedBytes>)> done) override;
     void playSound(const std::string& file) override;
     void openUrl(const std::string& url) override;
     void setTopmost(bool on) override;
@@ -48,6 +55,12 @@ class RealPlatform : public Platform {
     DownloadOptions downloadOptions_;
     InstanceLock instanceLock_;
     std::atomic<bool> ended_{false};
+    // One per background transfer; a finished one is dropped at the next
+    // call, the rest are waited for at the end.
+    std::vector<std::future<void>> background_;
+    // False once the program has ended or this platform is gone: answers
+    // that arrive later are dropped.
+    std::shared_ptr<std::atomic<bool>> live_ = std::make_shared<std::atomic<bool>>(true);
     DesktopNotifier notifier_;
 };
 

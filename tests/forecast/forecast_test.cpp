@@ -272,6 +272,7 @@ TEST(ForecastStatus, JsonHasTheDocumentedKeysAndNullsForUnknownMinutes) {
     s.headline = "強い雨 接近中";
     s.statusText = "　強い雨 接近中\r\n";
     s.statusColour = {255, 200, 0x0a};
+    s.levels = {3, 0, 2, 1};
     s.forecast.gap = ForecastGap::None;
     s.forecast.strengths[0] = {3, 0, 0, 0, false};
     s.forecast.strengths[2] = {2, 12, 9, std::nullopt, false};

@@ -249,6 +249,8 @@ class FaultInjection : public ::testing::Test {
         nextMinute();
         form = std::make_unique<Form1>(platform, dir.folder());
         form->Form_Load();
+        // The event loop then brings in the forecast's past images.
+        platform.answerFetches();
     }
     // One cycle at the next minute; the real time it took, in seconds.
     double timedCycle() {

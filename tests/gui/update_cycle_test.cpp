@@ -152,6 +152,9 @@ TEST_F(UpdateCycleTest, LightRainApproachingWarnsEverywhere) {
     startQuiet();
     serveRadar(6, ringOf(3, 25, 30));  // 28 pixels: no rising mark
     form->Command1->press();
+    // The notification waits for the forecast's line.
+    EXPECT_TRUE(platform.notifications.empty());
+    platform.answerFetches();
     EXPECT_EQ(form->Label2->caption(), "弱い雨 接近中\r\n\r\n");
     EXPECT_TRUE(form->Label2->bold());
     EXPECT_EQ(form->Label2->backColor(), (Rgb{255, 255, 192}));
@@ -171,6 +174,7 @@ TEST_F(UpdateCycleTest, LightRainApproachingWarnsEverywhere) {
     // The same rain again: no new sound and no notification.
     platform.advanceSeconds(60);
     form->Command1->press();
+    platform.answerFetches();
     EXPECT_EQ(platform.sounds.size(), 1u);
     EXPECT_EQ(platform.notifications.size(), 1u);
 }
@@ -201,7 +205,9 @@ TEST_F(UpdateCycleTest, NotificationsFollowTheSoundsAndTheirSwitch) {
         form->onStatusShown = [&] { ++shown; };
         serveRadar(6, ringOf(c.index, 25, 30));
         form->Command1->press();
-        EXPECT_EQ(shown, 1);
+        EXPECT_EQ(shown, 1);  // the status
+        platform.answerFetches();
+        EXPECT_EQ(shown, 2);  // and the forecast
         ASSERT_EQ(platform.notifications.size(), c.notified);
         if (c.notified) {
             EXPECT_EQ(platform.notifications[0].critical, c.critical);
@@ -239,12 +245,11 @@ TEST_F(UpdateCycleTest, TheForecastIsShownAndStatusJsonKeptForTheLastAnalysedCyc
     serveRadar(6, ringOf(6, 0, 400));  // heavy rain over the place
     start();
     // The first cycle fetched the images of 15, 10 and 5 minutes before its
-    // own (14:37) into memory, not into the program folder.
-    const std::vector<std::string> own = folderDownloads();
+    // own (14:37) into memory, in the background, not into the program folder.
+    EXPECT_EQ(folderDownloads().size(), platform.downloadedUrls.size());
     std::vector<std::string> past;
-    for (const std::string& url : platform.downloadedUrls)
-        if (std::find(own.begin(), own.end(), url) == own.end())
-            past.push_back(url.substr(url.size() - 15, 4));
+    for (const std::string& url : platform.fetchedUrls)
+        past.push_back(url.substr(url.size() - 15, 4));
     EXPECT_EQ(past, (std::vector<std::string>{"1422", "1427", "1432"}));
     EXPECT_FALSE(form->forecastLine().empty());
     EXPECT_EQ(form->lblForecast->caption(), form->forecastLine());

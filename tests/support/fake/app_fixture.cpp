@@ -83,6 +83,8 @@ void AppFixture::writeSettingsFile(const std::string& bytes) {
 void AppFixture::start() {
     form = std::make_unique<Form1>(platform, folder());
     form->Form_Load();
+    // The event loop then brings in the forecast's past images.
+    platform.answerFetches();
 }
 
 void AppFixture::startQuietAt(const std::string& settings) {

@@ -1,7 +1,11 @@
 #include "support/fake/fake_platform.h"
 
+#include <unistd.h>
+
 #include <ctime>
+#include <filesystem>
 #include <fstream>
+#include <iterator>
 
 namespace nimbrel {
 
@@ -26,10 +30,55 @@ DownloadResult FakePlatform::download(const std::string& url, const std::string&
     return failed;
 }
 
+void FakePlatform::fetchInBackground(std::vector<std::string> urls,
+                                     std::chrono::milliseconds budget,
+                                     std::function<void(std::vector<FetchedBytes>)> done) {
+    fetchedUrls.insert(fetchedUrls.end(), urls.begin(), urls.end());
+    fetchBudgetsMs.push_back(budget.count());
+    pendingFetches.push_back({std::move(urls), std::move(done)});
+}
+
+void FakePlatform::answerFetches() {
+    // Answers may ask for more; those wait for the next call.
+    std::vector<PendingFetch> due;
+    due.swap(pendingFetches);
+    for (PendingFetch& p : due) {
+        std::vector<FetchedBytes> answers;
+        for (const std::string& url : p.urls) {
+            FetchedBytes a;
+            a.result = {DownloadStatus::ConnectFailed, 0, "no answer in the fake"};
+            std::optional<std::string> body;
+            if (failNextFetches > 0) {
+                --failNextFetches;
+            } else if (auto it = bodies.find(url); it != bodies.end()) {
+                body = it->second;
+            } else if (fetchFallback) {
+                body = fetchFallback(url);
+            } else if (httpFallback) {
+                const std::string scratch = std::filesystem::temp_directory_path() /
+                                            ("fake-fetch-" + std::to_string(::getpid()));
+                if (httpFallback(url, scratch)) {
+                    std::ifstream in(scratch, std::ios::binary);
+                    body = std::string(std::istreambuf_iterator<char>(in), {});
+                }
+                std::error_code ec;
+                std::filesystem::remove(scratch, ec);
+            }
+            if (body) {
+                a.result = {DownloadStatus::Stored, 200, {}};
+                a.bytes = std::move(*body);
+            }
+            answers.push_back(std::move(a));
+        }
+        p.done(std::move(answers));
+    }
+}
+
 void FakePlatform::sleepMs(int ms) {
     sleeps.push_back(ms);
     if (advanceClockOnSleep) advanceSeconds(ms / 1000);
     if (onSleep) onSleep();
+    if (!holdFetches) answerFetches();
 }
 
 MsgAnswer FakePlatform::messageBox(const std::string& text, const std::string& title,
@@ -44,6 +93,7 @@ MsgAnswer FakePlatform::messageBox(const std::string& text, const std::string& t
 void FakePlatform::doEvents() {
     ++doEventsCalls;
     if (onDoEvents) onDoEvents();
+    if (!holdFetches) answerFetches();
 }
 
 void FakePlatform::advanceSeconds(long seconds) {

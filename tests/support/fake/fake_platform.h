@@ -5,6 +5,7 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,8 @@ class FakePlatform : public Platform {
 
     DownloadResult download(const std::string& url, const std::string& file,
                             Durability durability) override;
+    void fetchInBackground(std::vector<std::string> urls, std::chrono::milliseconds budget,
+                           std::function<void(std::vector<FetchedBytes>)> done) override;
     void playSound(const std::string& file) override { sounds.push_back(file); }
     void openUrl(const std::string& url) override { openedUrls.push_back(url); }
     void setTopmost(bool on) override { topmostCalls.push_back(on); }
@@ -43,6 +46,22 @@ class FakePlatform : public Platform {
     void notify(const std::string& summary, const std::string& body, bool critical) override {
         notifications.push_back({summary, body, critical});
     }
+
+    // Answers the background fetches asked for so far, as the real
+    // platform's event loop does once they have arrived: from bodies, else
+    // fetchFallback, else httpFallback; failNextFetches spoils that many
+    // addresses. doEvents and sleeps do this too unless holdFetches is set.
+    void answerFetches();
+    struct PendingFetch {
+        std::vector<std::string> urls;
+        std::function<void(std::vector<FetchedBytes>)> done;
+    };
+    std::vector<PendingFetch> pendingFetches;
+    bool holdFetches = false;
+    int failNextFetches = 0;
+    std::function<std::optional<std::string>(const std::string& url)> fetchFallback;
+    std::vector<std::string> fetchedUrls;  // every address asked for in the background
+    std::vector<long long> fetchBudgetsMs;
 
     // Advances the clock by whole seconds (across midnight and month ends).
     void advanceSeconds(long seconds);
