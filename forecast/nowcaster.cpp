@@ -60,6 +60,13 @@ RadarFrame Nowcaster::decode(const Runs& r, long long minute) {
 std::vector<long long> Nowcaster::minutesToFetch(long long newest) {
     ++cycle_;
     dropStale(newest);
+    // The last asking cycle got nothing at all: the service keeps no past
+    // images or does not answer; leave it alone for a while.
+    if (askedCycle_ > 0 && !askedGotAny_ && underWay_.empty()) {
+        pausedUntil_ = askedCycle_ + kRetryAfterCycles;
+        askedGotAny_ = true;
+    }
+    if (cycle_ <= pausedUntil_) return {};
     std::vector<long long> have;
     for (const auto& [minute, runs] : kept_) have.push_back(minute);
     have.insert(have.end(), underWay_.begin(), underWay_.end());
@@ -68,6 +75,10 @@ std::vector<long long> Nowcaster::minutesToFetch(long long newest) {
             if (cycle_ - at <= kRetryAfterCycles) have.push_back(minute);
     std::vector<long long> wanted = framesWanted(newest, have);
     underWay_.insert(wanted.begin(), wanted.end());
+    if (!wanted.empty()) {
+        askedCycle_ = cycle_;
+        askedGotAny_ = false;
+    }
     return wanted;
 }
 
@@ -85,6 +96,7 @@ void Nowcaster::pastArrived(long long minute, std::string_view png) {
     }
     failedAtCycle_.erase(minute);
     refusedAtCycle_.erase(minute);
+    askedGotAny_ = true;
     // The newest image of a minute, once kept, is the cycle's own.
     kept_.try_emplace(minute, encode(classes.data(), static_cast<std::ptrdiff_t>(read.width),
                                      static_cast<int>(read.width), static_cast<int>(read.height)));
@@ -151,6 +163,8 @@ void Nowcaster::forget() {
     underWay_.clear();
     failedAtCycle_.clear();
     refusedAtCycle_.clear();
+    askedCycle_ = pausedUntil_ = 0;
+    askedGotAny_ = true;
     ++generation_;
 }
 

@@ -29,7 +29,9 @@ struct NewestImage {
 class Nowcaster {
   public:
     // A minute whose image could not be had is not asked for again during
-    // this many cycles (nor are its neighbours, which it would stand in for).
+    // this many cycles (nor are its neighbours, which it would stand in for);
+    // when none of a cycle's past images could be had, none at all is asked
+    // for during as many cycles.
     static constexpr int kRetryAfterCycles = 3;
 
     // The past minutes to fetch for a cycle whose newest image is of minute
@@ -76,6 +78,9 @@ class Nowcaster {
     std::map<long long, long long> failedAtCycle_;
     std::map<long long, long long> refusedAtCycle_;
     long long cycle_ = 0;
+    long long askedCycle_ = 0;   // the last cycle that asked for images
+    bool askedGotAny_ = true;    // whether any of them arrived
+    long long pausedUntil_ = 0;  // no asking through this cycle
     unsigned generation_ = 0;
 };
 

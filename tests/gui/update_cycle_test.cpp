@@ -277,3 +277,70 @@ TEST_F(UpdateCycleTest, TheForecastIsShownAndStatusJsonKeptForTheLastAnalysedCyc
     EXPECT_EQ(readFileBytes(file("status.json")), text);
     EXPECT_EQ(form->lblForecast->caption(), "予測なし: 画像を読めません");
 }
+
+TEST_F(UpdateCycleTest, TheCycleTellsEverythingBeforeThePastImagesAnswer) {
+    startQuiet();
+    const std::string quietStatus = readFileBytes(file("status.json"));
+    platform.holdFetches = true;
+    serveRadar(6, ringOf(4, 25, 30));  // rain in the near band
+    // The detail image arrives after the clock has passed into the next
+    // minute; the image is still the one asked for (14:38).
+    platform.onDoEvents = [&, once = true]() mutable {
+        if (once) platform.advanceSeconds(55);  // 14:39:45
+        once = false;
+    };
+    const size_t fetchedBefore = platform.fetchedUrls.size();
+    form->Command1->press();
+    platform.onDoEvents = nullptr;
+    // Status, history, sound, log and picture are done; the forecast waits.
+    EXPECT_NE(form->Label2->caption().find("雨 接近中"), std::string::npos);
+    EXPECT_EQ(platform.sounds.size(), 1u);
+    EXPECT_NE(readFileBytes(file("2405.log")).find(" 雨 接近中\r\n"), std::string::npos);
+    EXPECT_TRUE(fs::exists(file("vesk_detail.bmp")) || fs::exists(file("vesk_image_s.bmp")));
+    EXPECT_EQ(readFileBytes(file("status.json")), quietStatus);
+    EXPECT_TRUE(platform.notifications.empty());
+    ASSERT_EQ(platform.pendingFetches.size(), 1u);
+    EXPECT_EQ(platform.fetchBudgetsMs.back(), 3000);
+    // Only what the first cycle's images do not stand in for: 14:23, 14:28
+    // and 14:33 are covered by 14:22, 14:27 and 14:32.
+    EXPECT_EQ(platform.fetchedUrls.size(), fetchedBefore);
+
+    platform.answerFetches();
+    const nlohmann::json doc = nlohmann::json::parse(readFileBytes(file("status.json")));
+    EXPECT_EQ(doc["image_time"], "2024-05-05T14:38");
+    EXPECT_EQ(doc["headline"], "雨 接近中");
+    EXPECT_EQ(doc["classes"][1]["level"], 2);
+    EXPECT_EQ(doc["classes"][0]["level"], 2);  // light counts what is stronger too
+    EXPECT_EQ(doc["forecast_note"], form->forecastLine());
+    EXPECT_NE(form->forecastLine(), "予測なし: 近くに雨がありません");
+    ASSERT_EQ(platform.notifications.size(), 1u);
+    EXPECT_NE(platform.notifications[0].body.find(form->forecastLine()), std::string::npos);
+
+    // A cycle whose newest image failed asks for no past image at all.
+    platform.advanceSeconds(60);
+    platform.failNextDownloads = 3;
+    form->Command1->press();
+    EXPECT_EQ(platform.fetchedUrls.size(), fetchedBefore);
+    EXPECT_TRUE(platform.pendingFetches.empty());
+}
+
+TEST_F(UpdateCycleTest, PastImagesThatFailAreNotAskedForAgainOnTheNextCycles) {
+    platform.failNextFetches = 3;
+    serveRadar(6, ringOf(3, 25, 2000));
+    start();
+    ASSERT_EQ(platform.fetchedUrls.size(), 3u);
+    EXPECT_EQ(form->forecastLine(), "予測なし: 画像が足りません");
+    for (int cycle = 1; cycle <= 3; ++cycle) {
+        platform.advanceSeconds(60);
+        form->Command1->press();
+        platform.answerFetches();
+        EXPECT_EQ(platform.fetchedUrls.size(), 3u) << cycle;
+    }
+    // Then past images are asked for again; the images kept since stand in
+    // for some.
+    platform.advanceSeconds(60);
+    form->Command1->press();
+    platform.answerFetches();
+    EXPECT_GT(platform.fetchedUrls.size(), 3u);
+    EXPECT_EQ(form->forecastLine().rfind("予測なし", 0), std::string::npos) << form->forecastLine();
+}

@@ -150,6 +150,11 @@ TEST_F(DownloadTest, CompleteAnswersReplaceTheFile) {
         EXPECT_EQ(r.httpStatus, 200);
         EXPECT_EQ(shown(readFileBytes(target_)), shown(c.body));
         EXPECT_EQ(folderEntries(dir_.path()), std::vector<std::string>{"vesk_image.png"});
+        // The same answer into memory.
+        const FetchedBytes m = fetchToMemory(server_.url(c.path), shortOptions());
+        EXPECT_TRUE(m.ok()) << m.result.detail;
+        EXPECT_EQ(m.result.httpStatus, 200);
+        EXPECT_EQ(shown(m.bytes), shown(c.body));
     }
 }
 
@@ -183,6 +188,11 @@ TEST_F(DownloadTest, FailuresKeepThePreviousFileAndLeaveNoTemporaryFile) {
         EXPECT_EQ(r.httpStatus, c.httpStatus);
         EXPECT_EQ(shown(readFileBytes(target_)), kOld);
         EXPECT_EQ(folderEntries(dir_.path()), std::vector<std::string>{"vesk_image.png"});
+        // Into memory: the same reason, and no half answer.
+        const FetchedBytes m = fetchToMemory(url, shortOptions());
+        EXPECT_EQ(m.result.status, c.status) << m.result.detail;
+        EXPECT_EQ(m.result.httpStatus, c.httpStatus);
+        EXPECT_TRUE(m.bytes.empty());
     }
 }
 
@@ -216,6 +226,11 @@ TEST_F(DownloadTest, AStalledServerIsGivenUpWithinTheConfiguredLimitOrOnCancel) 
         raise.join();
         EXPECT_EQ(r.status, c.status) << r.detail;
         EXPECT_LT(took, 4s);
+        if (!c.cancel) {
+            const FetchedBytes m = fetchToMemory(server_.url("/stall"), o);
+            EXPECT_EQ(m.result.status, c.status) << m.result.detail;
+            EXPECT_TRUE(m.bytes.empty());
+        }
         EXPECT_EQ(shown(readFileBytes(target_)), kOld);
         EXPECT_EQ(folderEntries(dir_.path()), std::vector<std::string>{"vesk_image.png"});
     }

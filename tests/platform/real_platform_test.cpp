@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QDesktopServices>
+#include <QEventLoop>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -11,11 +12,16 @@
 #include <QTimer>
 #include <QUrl>
 #include <QWidget>
+#include <atomic>
 #include <cstdlib>
 #include <ctime>
+#include <memory>
+#include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "loopback_server.h"
 #include "platform/busy_wait.h"
 #include "support/temp_dir.h"
 
@@ -233,6 +239,57 @@ TEST(RealPlatformTest, WaitsKeepTheWindowAliveHoldInputBackAndEndWithTheProgram)
     platform.sleepMs(5000);
     platform.sleepMs(5000);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(2000));
+}
+
+TEST(RealPlatformTest, BackgroundFetchesNeverHoldTheWindowAndEndWithTheProgram) {
+    using namespace std::chrono_literals;
+    app();
+    std::atomic<bool> stopping{false};
+    LoopbackServer server;
+    server.server().Get("/ok", [](const httplib::Request&, httplib::Response& res) {
+        res.set_content("past image", "image/png");
+    });
+    server.server().Get("/stall", [&](const httplib::Request&, httplib::Response& res) {
+        res.set_content_provider(1000, "image/png", [&](size_t, size_t, httplib::DataSink&) {
+            while (!stopping) std::this_thread::sleep_for(20ms);
+            return false;
+        });
+    });
+    ASSERT_TRUE(server.start());
+
+    struct Case {
+        const char* name;
+        bool endFirst;  // the program ends while the transfers run
+    };
+    for (const Case& c : {Case{"answers after the budget", false}, Case{"ended", true}}) {
+        SCOPED_TRACE(c.name);
+        auto platform = std::make_unique<RealPlatform>();
+        std::optional<std::vector<FetchedBytes>> got;
+        const auto start = std::chrono::steady_clock::now();
+        platform->fetchInBackground({server.url("/ok"), server.url("/stall"), server.url("/ok")},
+                                    700ms,
+                                    [&](std::vector<FetchedBytes> a) { got = std::move(a); });
+        EXPECT_LT(std::chrono::steady_clock::now() - start, 200ms);
+        EXPECT_FALSE(got);  // never before the call returns
+        if (c.endFirst) platform->endWaits();
+        while (!got && std::chrono::steady_clock::now() - start < (c.endFirst ? 1s : 3s))
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        if (c.endFirst) {
+            EXPECT_FALSE(got);
+            platform.reset();  // waits for the cancelled transfers
+            EXPECT_LT(std::chrono::steady_clock::now() - start, 3500ms);
+            continue;
+        }
+        ASSERT_TRUE(got);
+        // All side by side: the stalled one costs the budget once.
+        EXPECT_LT(std::chrono::steady_clock::now() - start, 1500ms);
+        ASSERT_EQ(got->size(), 3u);
+        EXPECT_EQ((*got)[0].bytes, "past image");
+        EXPECT_EQ((*got)[1].result.status, DownloadStatus::TimedOut);
+        EXPECT_TRUE((*got)[1].bytes.empty());
+        EXPECT_TRUE((*got)[2].ok());
+    }
+    stopping = true;
 }
 
 }  // namespace
