@@ -222,9 +222,6 @@ Forecast forecastArrival(const ForecastRequest& req, const MotionTuning& tuning)
     // Each member carries the location backwards along its own motion: rain
     // that is over the location at minute t was at that point at minute 0.
     std::vector<std::array<int, kStrengths>> arrivals(static_cast<size_t>(members));
-    // Whether a member brings the rain within a wider margin of the place:
-    // rain that only just misses does not count as passing by.
-    std::vector<std::array<bool, kStrengths>> grazes(static_cast<size_t>(members));
     for (int m = 0; m < members; ++m) {
         // Member 0 is the estimate itself.
         const double scale = m == 0 ? 1.0 : std::max(0.0, 1.0 + relSpread * normal(rng));
@@ -239,14 +236,12 @@ Forecast forecastArrival(const ForecastRequest& req, const MotionTuning& tuning)
         for (int k = 0; k < kStrengths; ++k)
             if (levels[k] == 3) arr[k] = 0, reached = k + 1;
         double x = cx, y = cy;
-        std::array<double, kStrengths> radius{}, margin{};
-        std::array<bool, kStrengths>& graze = grazes[static_cast<size_t>(m)];
+        std::array<double, kStrengths> radius{};
         for (int t = 1; t <= horizon && reached < kStrengths; ++t) {
             for (int k = 0; k < kStrengths; ++k) {
                 // Shrinking rain still counts where it lies over the point.
                 radius[k] =
                     std::max(1.0, double(req.radii[3]) + tuning.radiusPad + (edge[k] + grow) * t);
-                margin[k] = radius[k] + tuning.passMargin * t;
             }
             // Midpoint step through the field.
             double vx, vy;
@@ -259,8 +254,6 @@ Forecast forecastArrival(const ForecastRequest& req, const MotionTuning& tuning)
                 y > newest->height + req.radii[3])
                 break;  // upwind of the image: nothing known there
             const std::array<bool, kStrengths> hit = strengthsInDisk(*newest, x, y, radius);
-            const std::array<bool, kStrengths> near = strengthsInDisk(*newest, x, y, margin);
-            for (int k = 0; k < kStrengths; ++k) graze[k] = graze[k] || near[k];
             for (int k = 0; k < kStrengths; ++k) {
                 if (hit[k] && arr[k] == kNever) {
                     arr[k] = t;
@@ -281,12 +274,9 @@ Forecast forecastArrival(const ForecastRequest& req, const MotionTuning& tuning)
         if (p50 != kNever) sf.arrival = p50;
         if (p10 != kNever) sf.earliest = p10;
         if (p90 != kNever) sf.latest = p90;
-        // In the warning bands now, and nine members in ten keep it clear of
-        // the place by the margin.
-        int grazing = 0;
-        for (int m = 0; m < members; ++m) grazing += grazes[m][k];
-        sf.passingBy =
-            (levels[k] == 1 || levels[k] == 2) && !sf.earliest && grazing * 10 <= members;
+        // In the warning bands now, and neither the estimate nor nine members
+        // in ten bring it within the horizon.
+        sf.passingBy = (levels[k] == 1 || levels[k] == 2) && !sf.arrival && !sf.latest;
     }
     return out;
 }

@@ -214,3 +214,44 @@ TEST(Nowcaster, RainInTheBandsIsNeverCalledNoRainNear) {
         }
     }
 }
+
+TEST(ForecastPassBy, RainInTheBandsThatTheEstimateKeepsAwayIsPassingBy) {
+    // A textured storm moving east at 2 px/min, its near edge the given
+    // distance south of the place; standing rain in the far band is passing
+    // by too (it never arrives), rain heading at the place is not.
+    struct Case {
+        const char* name;
+        double gapSouth;  // pixels from the place to the storm's near edge
+        double vx, vy;
+        bool passing;
+    };
+    const Case cases[] = {
+        {"78 px south, moving east", 78, 2, 0, true},
+        {"45 px south, moving east", 45, 2, 0, true},
+        {"standing 60 px south", 60, 0, 0, true},
+        {"60 px south, moving north at it", 60, 0, -2, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ForecastRequest r;
+        for (long long m : {0, -5, -10, -15}) {
+            RadarFrame f{m, kW, kH, std::vector<std::uint8_t>(kW * kH, 0)};
+            for (int y = 0; y < kH; ++y)
+                for (int x = 0; x < kW; ++x) {
+                    const double X = x - c.vx * m, Y = y - c.vy * m;
+                    const double top = kPy + c.gapSouth;
+                    if (Y >= top && Y < top + 50 && X > 40 && X < 200)
+                        f.classes[y * kW + x] =
+                            3 + (static_cast<int>(X / 6) * 5 + static_cast<int>(Y / 6) * 3) % 4;
+                }
+            r.frames.push_back(std::move(f));
+        }
+        r.px = kPx;
+        r.py = kPy;
+        const Forecast f = forecastArrival(r);
+        ASSERT_EQ(f.gap, ForecastGap::None);
+        EXPECT_GE(f.strengths[0].level, 1);
+        EXPECT_EQ(f.strengths[0].passingBy, c.passing);
+        EXPECT_EQ(!f.strengths[0].arrival, c.passing);
+    }
+}
