@@ -6,7 +6,12 @@
 // past images) against the local radar service, run here in-process on
 // loopback, and ends it once both files are in.
 //
-//   cycle_probe --program PATH/nimbrel [--runs N] [--stall-past S] [--qpa NAME]
+//   cycle_probe --program PATH/nimbrel [--runs N] [--stall-past S]
+//               [--kill-during-past] [--qpa NAME]
+//
+// Each run ends with SIGKILL (--kill-during-past: 200 ms after the composite,
+// while the past images are on the way) and counts what is left in the
+// program's own TMPDIR.
 //
 // --stall-past S: the service holds the past image of five minutes before
 // the newest S seconds before answering (the newest answers at once).
@@ -48,6 +53,7 @@ struct Run {
     double status = -1;
     int pastRequests = 0;
     bool newestAsExpected = true;
+    int tempFilesLeft = 0;  // in the program's temporary folder after the kill
 };
 
 // The minute of the radar service's calendar that a detail path names.
@@ -65,7 +71,7 @@ long long pathMinute(const std::string& line) {
     return minuteIndex(dt);
 }
 
-bool runOnce(const std::string& program, const std::string& qpa, int stallPast,
+bool runOnce(const std::string& program, const std::string& qpa, int stallPast, bool killEarly,
              const std::vector<ServiceRegion>& regions, Run& out) {
     ServiceOptions so;
     so.noDelay = true;
@@ -116,10 +122,21 @@ bool runOnce(const std::string& program, const std::string& qpa, int stallPast,
     const int watch = inotify_init1(IN_NONBLOCK);
     inotify_add_watch(watch, dir.folder().c_str(), IN_CLOSE_WRITE | IN_MOVED_TO);
 
+    // A temporary folder of its own, to see what a kill leaves there.
+    const std::string tmp = dir.file("tmp");
+    std::filesystem::create_directory(tmp, ec);
     std::vector<std::string> env;
     for (char** e = environ; *e; ++e)
-        if (std::strncmp(*e, "QT_QPA_PLATFORM=", 16) != 0) env.push_back(*e);
+        if (std::strncmp(*e, "QT_QPA_PLATFORM=", 16) != 0 && std::strncmp(*e, "TMPDIR=", 7) != 0 &&
+            std::strncmp(*e, "XDG_RUNTIME_DIR=", 16) != 0)
+            env.push_back(*e);
     env.push_back("QT_QPA_PLATFORM=" + qpa);
+    env.push_back("TMPDIR=" + tmp);
+    // Qt makes its runtime folder in TMPDIR when none is given.
+    const std::string run = dir.file("run");
+    std::filesystem::create_directory(run, ec);
+    std::filesystem::permissions(run, std::filesystem::perms::owner_all, ec);
+    env.push_back("XDG_RUNTIME_DIR=" + run);
     std::vector<char*> envp;
     for (std::string& e : env) envp.push_back(e.data());
     envp.push_back(nullptr);
@@ -135,6 +152,11 @@ bool runOnce(const std::string& program, const std::string& qpa, int stallPast,
     size_t logged = 0;
     while (Clock::now() - spawned < std::chrono::seconds(40) &&
            (out.composite < 0 || out.status < 0)) {
+        // Killed while its past images are on the way.
+        if (killEarly && out.composite >= 0 &&
+            std::chrono::duration<double, std::milli>(Clock::now() - request).count() >
+                out.composite + 200)
+            break;
         std::vector<std::string> log = service.requestLog();
         for (; logged < log.size(); ++logged) {
             const std::string& line = log[logged];
@@ -163,6 +185,10 @@ bool runOnce(const std::string& program, const std::string& qpa, int stallPast,
     kill(pid, SIGKILL);
     waitpid(pid, nullptr, 0);
     close(watch);
+    for (const auto& e : std::filesystem::directory_iterator(tmp, ec)) {
+        std::fprintf(stderr, "left in TMPDIR: %s\n", e.path().filename().c_str());
+        ++out.tempFilesLeft;
+    }
     return out.composite >= 0;
 }
 
@@ -171,6 +197,7 @@ bool runOnce(const std::string& program, const std::string& qpa, int stallPast,
 int main(int argc, char** argv) {
     std::string program, qpa = "offscreen";
     int runs = 5, stallPast = 0;
+    bool killEarly = false;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a == "--program" && i + 1 < argc) {
@@ -179,6 +206,8 @@ int main(int argc, char** argv) {
             runs = std::clamp(std::atoi(argv[++i]), 1, 100);
         } else if (a == "--stall-past" && i + 1 < argc) {
             stallPast = std::clamp(std::atoi(argv[++i]), 0, kMaxStallSeconds);
+        } else if (a == "--kill-during-past") {
+            killEarly = true;
         } else if (a == "--qpa" && i + 1 < argc) {
             qpa = argv[++i];
         } else {
@@ -199,7 +228,7 @@ int main(int argc, char** argv) {
     std::vector<double> composite, status;
     for (int i = 0, tries = 0; i < runs; ++tries) {
         Run r;
-        if (tries > 3 * runs || !runOnce(program, qpa, stallPast, regions, r)) {
+        if (tries > 3 * runs || !runOnce(program, qpa, stallPast, killEarly, regions, r)) {
             std::fprintf(stderr, "cycle_probe: run %d wrote no composite\n", i + 1);
             return 1;
         }
@@ -208,8 +237,8 @@ int main(int argc, char** argv) {
         ++i;
         std::printf(
             "run %d: detail request -> composite written %7.1f ms, -> status.json %7.1f ms"
-            " (%d past images asked)\n",
-            i, r.composite, r.status, r.pastRequests);
+            " (%d past images asked; killed, %d files left in its TMPDIR)\n",
+            i, r.composite, r.status, r.pastRequests, r.tempFilesLeft);
         composite.push_back(r.composite);
         if (r.status >= 0) status.push_back(r.status);
     }
