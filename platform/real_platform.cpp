@@ -112,9 +112,13 @@ DownloadResult RealPlatform::download(const std::string& url, const std::string&
     DownloadOptions options = downloadOptions_;
     options.syncToDisk = durability == Durability::Kept;
     options.cancel = &ended_;
-    // The transfer runs beside the window's thread, which keeps painting.
-    auto transfer =
-        std::async(std::launch::async, [&] { return downloadToFile(url, file, options); });
+    // The transfer runs beside the window's thread, which keeps painting and
+    // is woken the moment it ends.
+    auto transfer = std::async(std::launch::async, [&] {
+        DownloadResult r = downloadToFile(url, file, options);
+        wakeWaiter();
+        return r;
+    });
     waitResponsive(
         [&] { return transfer.wait_for(std::chrono::seconds(0)) == std::future_status::ready; });
     return transfer.get();
@@ -215,12 +219,35 @@ void RealPlatform::waitResponsive(const std::function<bool()>& done) {
     QEventLoop loop;
     QTimer poll;
     poll.setInterval(kPoll);
-    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+    std::function<void()> check = [&] {
         if (done() || ended_) loop.quit();
-    });
-    if (done() || ended_) return;
-    poll.start();
-    loop.exec();
+    };
+    QObject::connect(&poll, &QTimer::timeout, &loop, check);
+    Waiting previous;
+    {
+        std::lock_guard lock(wakeMutex_);
+        previous = waiting_;
+        waiting_ = {&loop, &check};
+    }
+    if (!done() && !ended_) {
+        poll.start();
+        loop.exec();
+    }
+    std::lock_guard lock(wakeMutex_);
+    waiting_ = previous;
+}
+
+void RealPlatform::wakeWaiter() {
+    // From the transfer's thread: the waiting loop looks again at once
+    // rather than at its next poll. An event for a loop that is gone by
+    // then is dropped with it.
+    // The check runs only while its loop runs: the loop object is the
+    // event's receiver and lives exactly as long as the wait.
+    std::lock_guard lock(wakeMutex_);
+    if (waiting_.loop) {
+        QMetaObject::invokeMethod(
+            waiting_.loop, [check = waiting_.check] { (*check)(); }, Qt::QueuedConnection);
+    }
 }
 
 void RealPlatform::endWaits() {

@@ -6,6 +6,7 @@
 #include <functional>
 #include <future>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,7 @@
 #include "platform/sound.h"
 
 class QWidget;
+class QEventLoop;
 
 namespace nimbrel {
 
@@ -50,8 +52,16 @@ class RealPlatform : public Platform {
     // Runs the window's events, user input held back, until done() is true
     // or the program has ended.
     void waitResponsive(const std::function<bool()>& done);
+    // Makes the waiting loop check its condition now; any thread.
+    void wakeWaiter();
 
     QWidget* mainWindow_ = nullptr;
+    std::mutex wakeMutex_;
+    struct Waiting {
+        QEventLoop* loop = nullptr;
+        std::function<void()>* check = nullptr;
+    };
+    Waiting waiting_;  // the wait under way
     DownloadOptions downloadOptions_;
     InstanceLock instanceLock_;
     std::atomic<bool> ended_{false};
