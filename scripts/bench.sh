@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Builds the benchmarks (Release) and runs them all, printing the figures:
 # stage benchmarks, whole cycles, start-up and memory, the real program's
-# cost while it waits, the arrival forecast against the local service's next
-# hour (docs/nowcast.md), and our PNG to BMP conversion beside ImageMagick's.
+# cost while it waits, its detail request to composite written (cycle_probe),
+# the arrival forecast against the local service's next hour and on a
+# replayed real event (docs/nowcast.md), and our PNG to BMP conversion beside
+# ImageMagick's.
 #
 #   scripts/bench.sh [--quick]
 #
@@ -72,8 +74,23 @@ fi
 section "The window during a stalled download and a retry pause"
 QT_QPA_PLATFORM=offscreen "$bench/stall_probe" 8000 2>/dev/null
 
+section "The real program, detail request to composite written, forecast on (5 starts each)"
+"$bench/cycle_probe" --program "$build_dir/bin/nimbrel" --runs 5 2>/dev/null
+echo "-- the past image of 5 minutes before stalled 20 s by the service"
+"$bench/cycle_probe" --program "$build_dir/bin/nimbrel" --runs 5 --stall-past 20 2>/dev/null
+echo "-- killed while the past images are on the way"
+"$bench/cycle_probe" --program "$build_dir/bin/nimbrel" --runs 3 --stall-past 20 --kill-during-past 2>/dev/null
+
 section "Arrival forecast against the service's next hour ($nowcast_cases cases)"
 "$bench/nowcast_eval" --seed "${NOWCAST_SEED:-2}" --cases "$nowcast_cases" --quiet
+
+realrain="../shared/testdata/realrain/fmi-20160928"
+if [ -d "$realrain" ]; then
+  section "Arrival forecast on a replayed real rain event (200 cases)"
+  "$bench/nowcast_eval" --replay "$realrain" --cases 200 --quiet
+else
+  section "Arrival forecast on a replayed real rain event: $realrain is absent, skipped"
+fi
 
 section "PNG to 8-bit BMP as a whole process: ours beside ImageMagick"
 work="$(mktemp -d)"
