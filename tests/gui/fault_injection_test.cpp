@@ -391,6 +391,68 @@ TEST_F(FaultInjection, ServiceDownIsACommunicationErrorUntilItIsBack) {
         sameBytes(bytesOrMissing(dir.file("vesk_image.png")), served(ImageKind::Detail, next)));
 }
 
+// --- past images for the forecast -----------------------------------------
+
+struct PastFault {
+    const char* name;
+    FaultMode mode;
+    const char* note;  // the forecast's line
+};
+
+void PrintTo(const PastFault& f, std::ostream* os) {
+    *os << f.name;
+}
+
+class PastImageFaults : public FaultInjection, public ::testing::WithParamInterface<PastFault> {};
+
+TEST_P(PastImageFaults, TheForecastSaysWhyTheCycleIsUntouchedAndNothingIsAskedAgainSoon) {
+    const PastFault& f = GetParam();
+    // Into memory, with the test's short time-outs.
+    platform.fetchFallback = [](const std::string& url) -> std::optional<std::string> {
+        DownloadOptions o;
+        o.connectTimeout = std::chrono::seconds(1);
+        o.totalTimeout = kTotalTimeout;
+        FetchedBytes b = fetchToMemory(url, o);
+        if (!b.ok()) return std::nullopt;
+        return std::move(b.bytes);
+    };
+    nextMinute();
+    form = std::make_unique<Form1>(platform, dir.folder());
+    form->Form_Load();
+    const std::string status = form->Label2->caption();
+    const Snapshot cycle = snapshot();
+    // The cycle has told everything; now its past images are spoilt.
+    service_->clearRequestLog();
+    service_->setFault({f.mode, kMaxFaultCount, kStallSeconds, "_detail.png"});
+    platform.answerFetches();
+    EXPECT_EQ(requestsFor("_detail.png"), 3);
+    EXPECT_EQ(form->forecastLine(), f.note);
+    EXPECT_EQ(form->Label2->caption(), status);
+    // Only status.json follows the forecast.
+    std::vector<std::string> changes = changed(cycle, snapshot());
+    std::erase(changes, std::string("status.json"));
+    EXPECT_EQ(changes, std::vector<std::string>{});
+    EXPECT_EQ(strayFiles(dir.path()), std::vector<std::string>{});
+
+    // The next cycles ask for their newest image only.
+    service_->setFault({});
+    for (int i = 0; i < Nowcaster::kRetryAfterCycles; ++i) {
+        service_->clearRequestLog();
+        timedCycle();
+        platform.answerFetches();
+        EXPECT_EQ(requestsFor("_detail.png"), 1) << i;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, PastImageFaults,
+    ::testing::Values(PastFault{"NotFound", FaultMode::Fail, "予測なし: 画像が足りません"},
+                      PastFault{"Stalled", FaultMode::Stall, "予測なし: 画像が足りません"},
+                      PastFault{"Truncated", FaultMode::Truncated, "予測なし: 画像を読めません"},
+                      PastFault{"NotAPng", FaultMode::NotPng, "予測なし: 画像を読めません"},
+                      PastFault{"Huge", FaultMode::Huge, "予測なし: 画像を読めません"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 // --- base maps at start-up ------------------------------------------------
 
 struct BaseMapFault {
