@@ -110,7 +110,11 @@ std::string hugePng() {
 }
 
 RadarService::RadarService(std::vector<ServiceRegion> regions, ServiceOptions options)
-    : regions_(std::move(regions)), options_(std::move(options)), field_(options_.scenario) {}
+    : regions_(std::move(regions)), options_(std::move(options)), field_(options_.scenario) {
+    ReplayPlacement& placement = options_.replay.placement;
+    if (options_.replay.event && !placement.startMinute)
+        placement.startMinute = minuteIndex(now()) - kReplayPastMinutes;
+}
 
 RadarService::~RadarService() = default;
 
@@ -150,8 +154,11 @@ std::shared_ptr<const std::string> RadarService::radarPng(const ServiceRegion& r
             if (e.minute == minute && e.kind == kind && e.regionKey == region.key) return e.png;
         }
     }
+    const ServiceReplay& replay = options_.replay;
     const PaletteImage img =
-        field_.render(region.bounds(), region.width(kind), region.height(kind), minute);
+        replay.event && replay.placement.regionKey == region.key
+            ? renderReplay(*replay.event, replay.placement, region, kind, minute)
+            : field_.render(region.bounds(), region.width(kind), region.height(kind), minute);
     PngEncodeResult encoded = encodePalettePng(img, radarImagePalette(), 1);
     if (encoded.error != PngError::None) return nullptr;
     auto bytes = std::make_shared<const std::string>(std::move(encoded.bytes));

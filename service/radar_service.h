@@ -13,9 +13,18 @@
 #include "base/clock.h"
 #include "service/radar_paths.h"
 #include "service/rain_field.h"
+#include "service/replay_event.h"
 #include "service/service_regions.h"
 
 namespace nimbrel {
+
+// A recorded event shown over one region instead of the generated field.
+struct ServiceReplay {
+    std::shared_ptr<const ReplayEvent> event;  // null: every region shows the field
+    // As placeReplay gives it; an empty start minute becomes the clock's
+    // minute when the service starts, minus kReplayPastMinutes.
+    ReplayPlacement placement;
+};
 
 struct ServiceOptions {
     // The image of minute M is published at M:00 + delaySeconds.
@@ -30,6 +39,7 @@ struct ServiceOptions {
     // Dots on the base maps.
     std::vector<MapCity> cities;
     size_t cachedImages = 24;
+    ServiceReplay replay;
 };
 
 struct HttpAnswer {
@@ -74,6 +84,8 @@ class RadarService {
     const ServiceRegion* findRegion(std::string_view key) const;
     const std::vector<ServiceRegion>& regions() const { return regions_; }
     const RainField& field() const { return field_; }
+    // The replay in use, its start minute worked out; no event when none.
+    const ServiceReplay& replay() const { return options_.replay; }
     DateTime now() const;
     // Whether the image of a minute is out at the service's clock.
     bool published(long long minute) const;
