@@ -68,8 +68,9 @@ std::array<bool, kStrengths> strengthsInDisk(const RadarFrame& frame, const Moti
         const double dy = y - cy;
         for (int x = x0; x <= x1; ++x) {
             const int s = strengthsOf(row[x]);
-            if (s == 0 || motion.stillAt(x, y)) continue;
+            if (s == 0) continue;
             const double dx = x - cx, d2 = dx * dx + dy * dy;
+            if (d2 >= rMax * rMax || motion.stillAt(x, y)) continue;
             for (int k = 0; k < s; ++k)
                 if (d2 < radius[k] * radius[k]) hit[k] = true;
         }
