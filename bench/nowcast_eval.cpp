@@ -5,7 +5,7 @@
 //                [--factor N] [--smooth X] [--speed-floor-rel X]
 //                [--speed-floor-abs X] [--dir-floor X] [--spread-scale X]
 //                [--dis-preset 0|1|2] [--window PX] [--dump FILE]
-//                [--speed-scale X] [--growth X] [--pad X] [--pass-margin X]
+//                [--speed-scale X] [--growth X] [--pad X] [--median-estimate] [--support X]
 //                [--edge-spread X] [--replay DIR]
 //
 // Each case: a region, a place in it, a minute of a day and the radii the
@@ -315,10 +315,10 @@ void printTuning(const MotionTuning& t) {
     std::printf(
         "tuning: factor %d, smooth %.1f, speed floor %.2f x + %.2f px/min, direction floor "
         "%.1f deg, spread scale %.2f, DIS preset %d, window %d px, speed scale %.2f, growth %.2f, "
-        "pad %.1f, pass margin %.2f, edge spread %.2f\n",
+        "pad %.1f, estimate %s (support %.2f), edge spread %.2f\n",
         t.factor, t.smoothCells, t.speedFloorRel, t.speedFloorAbs, t.directionFloorDeg,
-        t.spreadScale, t.disPreset, t.windowPx, t.speedScale, t.growth, t.radiusPad, t.passMargin,
-        t.edgeSpread);
+        t.spreadScale, t.disPreset, t.windowPx, t.speedScale, t.growth, t.radiusPad,
+        t.medianEstimate ? "members' median" : "the motion's own", t.estimateSupport, t.edgeSpread);
 }
 
 // Every score of every strength over a set of cases.
@@ -605,13 +605,14 @@ int evaluateReplay(const Options& opt, const std::vector<ServiceRegion>& regions
 }
 
 void usage() {
-    std::fprintf(stderr,
-                 "nowcast_eval [--seed N] [--cases N] [--truth-check N] [--quiet] [--factor N]\n"
-                 "             [--smooth X] [--speed-floor-rel X] [--speed-floor-abs X]\n"
-                 "             [--dir-floor X] [--spread-scale X] [--dis-preset 0|1|2] [--window "
-                 "PX] [--dump FILE]\n"
-                 "             [--speed-scale X] [--growth X] [--pad X] [--pass-margin X]\n"
-                 "             [--edge-spread X] [--replay DIR]\n");
+    std::fprintf(
+        stderr,
+        "nowcast_eval [--seed N] [--cases N] [--truth-check N] [--quiet] [--factor N]\n"
+        "             [--smooth X] [--speed-floor-rel X] [--speed-floor-abs X]\n"
+        "             [--dir-floor X] [--spread-scale X] [--dis-preset 0|1|2] [--window "
+        "PX] [--dump FILE]\n"
+        "             [--speed-scale X] [--growth X] [--pad X] [--median-estimate] [--support X]\n"
+        "             [--edge-spread X] [--replay DIR]\n");
 }
 
 }  // namespace
@@ -637,8 +638,10 @@ int main(int argc, char** argv) {
             opt.quiet = true;
         else if (a == "--speed-scale")
             opt.tuning.speedScale = std::atof(next());
-        else if (a == "--pass-margin")
-            opt.tuning.passMargin = std::atof(next());
+        else if (a == "--median-estimate")
+            opt.tuning.medianEstimate = true;
+        else if (a == "--support")
+            opt.tuning.estimateSupport = std::atof(next());
         else if (a == "--edge-spread")
             opt.tuning.edgeSpread = std::atof(next());
         else if (a == "--pad")

@@ -25,8 +25,10 @@ int strengthsOf(int index) {
 
 // Which strengths lie within their radius of a (sub-pixel) centre, by the
 // scan's rule: pixel centres strictly inside. A pixel of a strength is a
-// pixel of every weaker one too, so a stronger hit is a weaker hit.
-std::array<bool, kStrengths> strengthsInDisk(const RadarFrame& frame, double cx, double cy,
+// pixel of every weaker one too, so a stronger hit is a weaker hit. Rain
+// that stands still is left out: it is over the place now or never.
+std::array<bool, kStrengths> strengthsInDisk(const RadarFrame& frame, const MotionField& motion,
+                                             double cx, double cy,
                                              const std::array<double, kStrengths>& radius) {
     std::array<bool, kStrengths> hit{};
     const double rMax = *std::max_element(radius.begin(), radius.end());
@@ -43,6 +45,7 @@ std::array<bool, kStrengths> strengthsInDisk(const RadarFrame& frame, double cx,
             const int s = strengthsOf(row[x]);
             if (s == 0) continue;
             const double dx = x - cx, d2 = dx * dx + dy * dy;
+            if (d2 >= rMax * rMax || motion.stillAt(x, y)) continue;
             for (int k = 0; k < s; ++k)
                 if (d2 < radius[k] * radius[k]) hit[k] = true;
         }
@@ -54,17 +57,20 @@ std::array<bool, kStrengths> strengthsInDisk(const RadarFrame& frame, double cx,
 // How fast the edge of each strength moves outward around the location,
 // apart from the motion, in pixels per minute: the change of its area
 // between the oldest and the newest frame (the older window moved back
-// along the motion) spread over the length of its edge.
+// along the motion) spread over the length of its edge. Rain that stands
+// still neither grows nor moves, and is left out.
 std::array<double, kStrengths> edgeSpeeds(const RadarFrame& newest, const RadarFrame& oldest,
-                                          double cx, double cy, double vx, double vy,
+                                          const MotionField& motion, double cx, double cy,
                                           const MotionTuning& tuning) {
+    const double vx = motion.vx, vy = motion.vy;
     std::array<double, kStrengths> speed{};
     const double minutes = static_cast<double>(newest.minute - oldest.minute);
     if (tuning.growth == 0 || minutes <= 0) return speed;
     const int half = tuning.growthWindowPx;
-    auto strengthAt = [](const RadarFrame& f, int x, int y) {
+    auto strengthAt = [&](const RadarFrame& f, int x, int y) {
         if (x < 0 || y < 0 || x >= f.width || y >= f.height) return -1;
-        return strengthsOf(f.classes[static_cast<size_t>(y) * f.width + x]);
+        return motion.stillAt(x, y) ? 0
+                                    : strengthsOf(f.classes[static_cast<size_t>(y) * f.width + x]);
     };
     std::array<long, kStrengths> areaNew{}, areaOld{}, edge{};
     const int nx = static_cast<int>(std::lround(cx)), ny = static_cast<int>(std::lround(cy));
@@ -217,7 +223,7 @@ Forecast forecastArrival(const ForecastRequest& req, const MotionTuning& tuning)
     const double dirSpread = motion.directionSpreadDeg * std::numbers::pi / 180;
 
     const std::array<double, kStrengths> edge =
-        edgeSpeeds(*chain.front(), *chain.back(), cx, cy, motion.vx, motion.vy, tuning);
+        edgeSpeeds(*chain.front(), *chain.back(), motion, cx, cy, tuning);
 
     // Each member carries the location backwards along its own motion: rain
     // that is over the location at minute t was at that point at minute 0.
@@ -253,7 +259,7 @@ Forecast forecastArrival(const ForecastRequest& req, const MotionTuning& tuning)
             if (x < -req.radii[3] || y < -req.radii[3] || x > newest->width + req.radii[3] ||
                 y > newest->height + req.radii[3])
                 break;  // upwind of the image: nothing known there
-            const std::array<bool, kStrengths> hit = strengthsInDisk(*newest, x, y, radius);
+            const std::array<bool, kStrengths> hit = strengthsInDisk(*newest, motion, x, y, radius);
             for (int k = 0; k < kStrengths; ++k) {
                 if (hit[k] && arr[k] == kNever) {
                     arr[k] = t;
@@ -269,14 +275,24 @@ Forecast forecastArrival(const ForecastRequest& req, const MotionTuning& tuning)
         if (levels[k] == 3) continue;
         for (int m = 0; m < members; ++m) column[m] = arrivals[m][k];
         std::sort(column.begin(), column.end());
-        const int p10 = percentile(column, 0.1), p50 = percentile(column, 0.5),
-                  p90 = percentile(column, 0.9);
-        if (p50 != kNever) sf.arrival = p50;
+        const int rawP90 = percentile(column, 0.9);
+        int p10 = percentile(column, 0.1), p90 = rawP90;
+        // The estimate is the motion's own arrival: turned members miss a
+        // front coming straight at the place, or meet it later, so their
+        // median runs late. The range holds the estimate.
+        const bool supported =
+            percentile(column, std::clamp(tuning.estimateSupport, 0.0, 1.0)) != kNever;
+        const int estimate = tuning.medianEstimate ? percentile(column, 0.5)
+                             : supported           ? arrivals[0][k]
+                                                   : kNever;
+        p10 = std::min(p10, estimate);
+        p90 = std::max(p90, estimate);
+        if (estimate != kNever) sf.arrival = estimate;
         if (p10 != kNever) sf.earliest = p10;
         if (p90 != kNever) sf.latest = p90;
         // In the warning bands now, and neither the estimate nor nine members
         // in ten bring it within the horizon.
-        sf.passingBy = (levels[k] == 1 || levels[k] == 2) && !sf.arrival && !sf.latest;
+        sf.passingBy = (levels[k] == 1 || levels[k] == 2) && !sf.arrival && rawP90 == kNever;
     }
     return out;
 }

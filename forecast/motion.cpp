@@ -40,6 +40,53 @@ struct PairEstimate {
     double weight = 0;
 };
 
+// Cells of rain that stood still over the whole chain: patches of rain in
+// the newest image (cells joined side or corner) most of whose cells kept
+// their grey level in every image. Moving rain changes under a cell even
+// where its texture is flat somewhere inside; a patch of clutter does not.
+cv::Mat stillCells(const std::vector<cv::Mat>& grey, const MotionTuning& tuning) {
+    const cv::Mat rain = grey.front() > 0;
+    cv::Mat lo = grey.front().clone(), hi = grey.front().clone();
+    for (size_t i = 1; i < grey.size(); ++i) {
+        cv::min(lo, grey[i], lo);
+        cv::max(hi, grey[i], hi);
+    }
+    // Rain in every image and the same level throughout.
+    const cv::Mat kept = (lo > 0) & (hi - lo <= tuning.stillTolerance);
+    cv::Mat labels;
+    const int n = cv::connectedComponents(rain, labels, 8, CV_32S);
+    std::vector<int> cells(static_cast<size_t>(n), 0), same(static_cast<size_t>(n), 0);
+    for (int y = 0; y < labels.rows; ++y) {
+        const int* l = labels.ptr<int>(y);
+        const uchar* k = kept.ptr<uchar>(y);
+        for (int x = 0; x < labels.cols; ++x) {
+            ++cells[static_cast<size_t>(l[x])];
+            same[static_cast<size_t>(l[x])] += k[x] != 0;
+        }
+    }
+    std::vector<uchar> isStill(static_cast<size_t>(n), 0);
+    bool any = false;
+    for (int i = 1; i < n; ++i) {
+        isStill[static_cast<size_t>(i)] =
+            same[static_cast<size_t>(i)] >= tuning.stillShare * cells[static_cast<size_t>(i)];
+        any = any || isStill[static_cast<size_t>(i)];
+    }
+    if (!any) return {};
+    cv::Mat still(labels.size(), CV_8U);
+    for (int y = 0; y < labels.rows; ++y) {
+        const int* l = labels.ptr<int>(y);
+        uchar* s = still.ptr<uchar>(y);
+        for (int x = 0; x < labels.cols; ++x) s[x] = isStill[static_cast<size_t>(l[x])];
+    }
+    return still;
+}
+
+double median(std::vector<float>& samples) {
+    const auto mid = samples.begin() + static_cast<long>(samples.size() / 2);
+    std::nth_element(samples.begin(), mid, samples.end());
+    return *mid;
+}
+
 }  // namespace
 
 const MotionTuning& defaultMotionTuning() {
@@ -60,6 +107,12 @@ void MotionField::at(double x, double y, double& outX, double& outY) const {
     };
     outX = sample(u);
     outY = sample(v);
+}
+
+bool MotionField::stillAt(int x, int y) const {
+    if (still.empty() || x < originX || y < originY) return false;
+    const int i = (x - originX) / factor, j = (y - originY) / factor;
+    return i < still.cols && j < still.rows && still.at<uchar>(j, i) != 0;
 }
 
 MotionField estimateMotion(const std::vector<const RadarFrame*>& chain, double cx, double cy,
@@ -83,15 +136,26 @@ MotionField estimateMotion(const std::vector<const RadarFrame*>& chain, double c
     for (const RadarFrame* fr : chain) grey.push_back(downsampled(*fr, window, f));
     const cv::Size size = grey.front().size();
 
+    field.still = stillCells(grey, tuning);
+    const auto isStill = [&](int x, int y) {
+        return !field.still.empty() && field.still.at<uchar>(y, x) != 0;
+    };
+    const int rainCells = cv::countNonZero(grey.front());
+    if (rainCells < tuning.minRainCells) return field;
+
     cv::Ptr<cv::DISOpticalFlow> dis =
         cv::DISOpticalFlow::create(std::clamp(tuning.disPreset, 0, 2));
+    if (tuning.disFinestScale >= 0) dis->setFinestScale(tuning.disFinestScale);
+    if (tuning.disRefineIterations >= 0)
+        dis->setVariationalRefinementIterations(tuning.disRefineIterations);
     cv::Mat sumU(size, CV_32F, cv::Scalar(0)), sumV(size, CV_32F, cv::Scalar(0)),
         sumW(size, CV_32F, cv::Scalar(0));
     std::vector<PairEstimate> pairs;
+    // Every sample of moving rain, for the motion far from any rain.
+    std::vector<float> allU, allV;
     // Gaussian weights around the location for each pair's own estimate there.
     const double sigma = tuning.smoothCells;
     const double lx = (cx - x0 + 0.5) / f - 0.5, ly = (cy - y0 + 0.5) / f - 0.5;
-    int rainCells = 0;
     for (size_t p = 0; p + 1 < chain.size(); ++p) {
         const cv::Mat& newer = grey[p];
         const cv::Mat& older = grey[p + 1];
@@ -112,21 +176,22 @@ MotionField estimateMotion(const std::vector<const RadarFrame*>& chain, double c
             const double dy = y - ly;
             for (int x = 0; x < size.width; ++x) {
                 // Only where there is rain to follow: the flow elsewhere is
-                // the solver's guess.
-                // Where rain appears or fades the flow says little.
-                if (o[x] == 0 || n[x] == 0) continue;
-                const double w = 1.0;
+                // the solver's guess. Where rain appears or fades the flow
+                // says little, and rain that stands still says nothing of
+                // the motion of the rain that passes it.
+                if (o[x] == 0 || n[x] == 0 || isStill(x, y)) continue;
                 const double u = fl[x][0] * toPxPerMin, v = fl[x][1] * toPxPerMin;
                 if (u * u + v * v > tuning.maxSpeed * tuning.maxSpeed) continue;
-                pu[x] += static_cast<float>(w * u);
-                pv[x] += static_cast<float>(w * v);
-                pw[x] += static_cast<float>(w);
+                pu[x] += static_cast<float>(u);
+                pv[x] += static_cast<float>(v);
+                pw[x] += 1.0f;
+                allU.push_back(static_cast<float>(u));
+                allV.push_back(static_cast<float>(v));
                 const double dx = x - lx;
-                const double g = w * std::exp(-(dx * dx + dy * dy) / (2 * 4 * sigma * sigma));
+                const double g = std::exp(-(dx * dx + dy * dy) / (2 * 4 * sigma * sigma));
                 sx += g * u;
                 sy += g * v;
                 est.weight += g;
-                if (p == 0 && o[x] > 0) ++rainCells;
             }
         }
         if (est.weight > 0) {
@@ -135,19 +200,28 @@ MotionField estimateMotion(const std::vector<const RadarFrame*>& chain, double c
         }
         pairs.push_back(est);
     }
-    if (rainCells < tuning.minRainCells) return field;
+
+    if (allU.size() < static_cast<size_t>(tuning.minRainCells) * pairs.size()) {
+        // Rain enough to see, but (nearly) all of it stands still.
+        field.u = cv::Mat(size, CV_32F, cv::Scalar(0));
+        field.v = cv::Mat(size, CV_32F, cv::Scalar(0));
+        field.speedSpread = tuning.speedFloorAbs;
+        field.directionSpreadDeg = tuning.directionFloorDeg;
+        field.ok = true;
+        return field;
+    }
 
     // Normalised convolution: a smooth field that reaches from the rain into
-    // the gaps between, tending to the mean motion far from any rain.
-    const double total = cv::sum(sumW)[0];
-    const double meanU = cv::sum(sumU)[0] / total, meanV = cv::sum(sumV)[0] / total;
+    // the gaps between, tending far from any rain to the median motion of
+    // the moving rain (a mean would let a few wild samples pull it).
+    const double priorU = median(allU), priorV = median(allV);
     cv::Mat bu, bv, bw;
     cv::GaussianBlur(sumU, bu, cv::Size(), sigma, sigma, cv::BORDER_CONSTANT);
     cv::GaussianBlur(sumV, bv, cv::Size(), sigma, sigma, cv::BORDER_CONSTANT);
     cv::GaussianBlur(sumW, bw, cv::Size(), sigma, sigma, cv::BORDER_CONSTANT);
     constexpr double kPrior = 0.02;
-    field.u = (bu + kPrior * meanU) / (bw + kPrior) * tuning.speedScale;
-    field.v = (bv + kPrior * meanV) / (bw + kPrior) * tuning.speedScale;
+    field.u = (bu + kPrior * priorU) / (bw + kPrior) * tuning.speedScale;
+    field.v = (bv + kPrior * priorV) / (bw + kPrior) * tuning.speedScale;
     field.at(cx, cy, field.vx, field.vy);
 
     // Disagreement between the pairs at the location.

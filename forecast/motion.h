@@ -21,9 +21,15 @@ struct MotionField {
     int originX = 0;  // image pixel of the field's first cell
     int originY = 0;
     cv::Mat u, v;  // CV_32F, pixels per minute
+    // CV_8U, non-zero where the rain stood still in every image of the chain
+    // (ground clutter and the like): it stays where it is and says nothing
+    // about the motion of the rain around it. Empty when there is none.
+    cv::Mat still;
 
     // The field at image coordinates (x, y), bilinear, held at the edges.
     void at(double x, double y, double& vx, double& vy) const;
+    // Whether image pixel (x, y) lies in rain that stands still.
+    bool stillAt(int x, int y) const;
 };
 
 // The knobs of the method, fixed by measurement (bench/nowcast_eval); the
@@ -36,7 +42,19 @@ struct MotionTuning {
     double directionFloorDeg = 18;
     double spreadScale = 1.5;  // on the pairs' disagreement
     int minRainCells = 30;
-    int disPreset = 2;  // cv::DISOpticalFlow: 0 ultrafast, 1 fast, 2 medium
+    // Rain that stands still: a patch of rain (cells joined side or corner)
+    // most of whose cells (this share) hold the same grey level, within
+    // stillTolerance, in every image of the chain.
+    double stillShare = 0.8;
+    int stillTolerance = 8;  // grey levels of a cell; one class step is about 30
+    int disPreset = 1;       // cv::DISOpticalFlow: 0 ultrafast, 1 fast, 2 medium
+    // The finest pyramid level the flow is solved on, and the variational
+    // refinement's iterations; -1 keeps the preset's. The presets stop at
+    // level 1 or 2 (two or four cells a patch step), where a shift of a cell
+    // or two per pair comes out 3-10 % slow; level 0 without the refinement
+    // costs about what the medium preset does and is within 3 %.
+    int disFinestScale = 0;
+    int disRefineIterations = 0;
     // Half side of the square around the location the motion is estimated
     // on, in image pixels: rain farther away would need more than 100 km an
     // hour to arrive within the horizon.
@@ -52,9 +70,11 @@ struct MotionTuning {
     // Added to the location radius from minute 1 on: ragged edges that
     // flicker from minute to minute reach the place before their mean does.
     double radiusPad = 1.5;
-    // Pass-by wants the rain to stay this much farther off, growing by the
-    // minute (pixels per minute).
-    double passMargin = 0.2;
+    // The arrival reported: the motion's own (member 0), when at least this
+    // share of the members arrive too, the members' earliest-latest range
+    // widened to hold it; or the members' median.
+    bool medianEstimate = false;
+    double estimateSupport = 0.3;
     // Spread of the members' edge speeds (pixels per minute).
     double edgeSpread = 0;
 };

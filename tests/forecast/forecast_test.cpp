@@ -34,15 +34,21 @@ double texture(double x, double y, double cell = 9) {
 // (vx, vy) pixels per minute. A fixed strip at the left is outside coverage.
 using Pattern = std::function<int(double X, double Y)>;
 
-RadarFrame frameAt(const Pattern& pattern, double vx, double vy, long long minute) {
+// Image coordinates and minute -> palette index.
+using Scene = std::function<int(double x, double y, double minute)>;
+
+RadarFrame frameOf(const Scene& scene, long long minute) {
     RadarFrame f{minute, kSide, kSide, std::vector<std::uint8_t>(kSide * kSide)};
     for (int y = 0; y < kSide; ++y) {
-        for (int x = 0; x < kSide; ++x) {
-            f.classes[y * kSide + x] =
-                x < 40 ? 2 : static_cast<std::uint8_t>(pattern(x - vx * minute, y - vy * minute));
-        }
+        for (int x = 0; x < kSide; ++x)
+            f.classes[y * kSide + x] = x < 40 ? 2 : static_cast<std::uint8_t>(scene(x, y, minute));
     }
     return f;
+}
+
+RadarFrame frameAt(const Pattern& pattern, double vx, double vy, long long minute) {
+    return frameOf([&](double x, double y, double t) { return pattern(x - vx * t, y - vy * t); },
+                   minute);
 }
 
 ForecastRequest requestFor(const Pattern& pattern, double vx, double vy,
@@ -60,19 +66,24 @@ int speckled(double X, double Y) {
     return t < 0.45 ? 0 : std::min(10, 3 + static_cast<int>((t - 0.45) * 16));
 }
 
-// The first minute the true pattern puts a pixel of the strength into the
+// The first minute the true scene puts a pixel of the strength into the
 // location band (same rule as the scan), or -1.
-int trueArrival(const Pattern& pattern, double vx, double vy, int strength) {
+int trueArrival(const Scene& scene, int strength) {
     for (int t = 0; t <= 60; ++t) {
         for (int y = kPy - 5; y <= kPy + 5; ++y) {
             for (int x = kPx - 6; x <= kPx + 4; ++x) {
                 const double dx = x + 1 - kPx, dy = y - kPy;
                 if (dx * dx + dy * dy >= double(kNormalRadii[3]) * kNormalRadii[3]) continue;
-                if (pattern(x - vx * t, y - vy * t) >= kStrengthFloor[strength]) return t;
+                if (scene(x, y, t) >= kStrengthFloor[strength]) return t;
             }
         }
     }
     return -1;
+}
+
+int trueArrival(const Pattern& pattern, double vx, double vy, int strength) {
+    return trueArrival(
+        [&](double x, double y, double t) { return pattern(x - vx * t, y - vy * t); }, strength);
 }
 
 }  // namespace
@@ -93,6 +104,80 @@ TEST(ForecastMotion, KnownShiftsAreFoundAtSeveralSpeedsAndDirections) {
         EXPECT_LT(std::fabs(turn), 6.0) << c.speed << " " << c.bearingDeg << " " << f.directionDeg;
         EXPECT_GT(f.speedSpreadPxPerMin, 0);
         EXPECT_EQ(f.framesUsed, 4);
+    }
+}
+
+TEST(ForecastMotion, RigidStormAmongStillClutterIsFollowedAtItsOwnSpeed) {
+    // An elliptic storm (light edge, intense core, textured) heading straight
+    // at the location so that its front arrives after `lead` minutes, and
+    // small blobs of clutter that never move scattered off its path.
+    struct Case {
+        double speed;       // pixels per minute; 0: everything stands still
+        double bearingDeg;  // toward, clockwise from up
+        double lead;
+        bool clutter;
+    };
+    constexpr double kAlong = 90, kAcross = 70;
+    for (const Case c : {Case{1.0, 90, 12, true}, Case{2.5, 90, 12, true},
+                         Case{2.5, 135, 12, false}, Case{4, 225, 12, true}, Case{6, 30, 10, true},
+                         Case{10, 315, 8, true}, Case{0, 0, 0, true}}) {
+        const double b = c.bearingDeg * std::numbers::pi / 180;
+        const double ux = std::sin(b), uy = -std::cos(b);
+        // Standing still, the storm lies 70 pixels south-west: far band.
+        const double dist = c.speed > 0 ? kAlong + c.speed * c.lead : 70 + kAlong;
+        const double sx = c.speed > 0 ? 240 - ux * dist : 240 - 50,
+                     sy = c.speed > 0 ? 240 - uy * dist : 240 + 50 + kAlong;
+        const Scene scene = [&](double x, double y, double t) {
+            const double X = x - c.speed * ux * t - sx, Y = y - c.speed * uy * t - sy;
+            const double along = X * ux + Y * uy, across = -X * uy + Y * ux;
+            const double r = std::hypot(along / kAlong, across / kAcross);
+            int cls = 0;
+            if (r < 1) {
+                const double q = 0.75 * (1 - r) + 0.25 * texture(X, Y);
+                cls = std::min(10, 3 + static_cast<int>(q * 10));
+            }
+            if (!c.clutter) return cls;
+            for (int i = 0; i < 40; ++i) {
+                const double bx = 45 + hashUnit(i, 1) * 430, by = 5 + hashUnit(i, 2) * 470;
+                const double ox = bx - 240, oy = by - 240;
+                if (std::hypot(ox, oy) < 60 || std::fabs(-ox * uy + oy * ux) < kAcross + 20)
+                    continue;  // near the place or on the storm's path
+                const double rad = 3 + 3 * hashUnit(i, 3);
+                if (std::hypot(x - bx, y - by) < rad) cls = std::max(cls, 3 + i % 3);
+            }
+            return cls;
+        };
+        ForecastRequest req;
+        for (long long m : {0, -5, -10, -15}) req.frames.push_back(frameOf(scene, m));
+        req.px = kPx;
+        req.py = kPy;
+        const Forecast f = forecastArrival(req);
+        const std::string what = std::to_string(c.speed) + " px/min toward " +
+                                 std::to_string(c.bearingDeg) + (c.clutter ? " with clutter" : "");
+        ASSERT_EQ(f.gap, ForecastGap::None) << what;
+        if (c.speed == 0) {
+            EXPECT_LT(f.speedPxPerMin, 0.1) << what;
+            EXPECT_EQ(f.strengths[0].level, 1) << what;
+            for (const StrengthForecast& s : f.strengths) {
+                EXPECT_FALSE(s.arrival || s.earliest) << what;
+                EXPECT_EQ(s.passingBy, s.level == 1 || s.level == 2) << what;
+            }
+            continue;
+        }
+        EXPECT_NEAR(f.speedPxPerMin, c.speed, 0.05 * c.speed) << what;
+        EXPECT_LT(std::fabs(std::remainder(f.directionDeg - c.bearingDeg, 360.0)), 5.0) << what;
+        // The arrival the user is told, and a range that holds the truth.
+        for (int k = 0; k < kStrengths; ++k) {
+            const int truth = trueArrival(scene, k);
+            ASSERT_GT(truth, 0) << what << " strength " << k;
+            const StrengthForecast& s = f.strengths[k];
+            ASSERT_TRUE(s.arrival && s.earliest) << what << " strength " << k;
+            EXPECT_NEAR(*s.arrival, truth, std::max(2.0, 0.1 * truth)) << what << " strength " << k;
+            EXPECT_LE(*s.earliest, truth) << what << " strength " << k;
+            if (s.latest) {
+                EXPECT_GE(*s.latest, truth) << what << " strength " << k;
+            }
+        }
     }
 }
 
