@@ -27,11 +27,15 @@ int strengthsOf(int index) {
 // scan's rule: pixel centres strictly inside. A pixel of a strength is a
 // pixel of every weaker one too, so a stronger hit is a weaker hit. Rain
 // that stands still is left out: it is over the place now or never.
+// Only strengths from..to-1 are looked for: those not reached yet and
+// present at all.
 std::array<bool, kStrengths> strengthsInDisk(const RadarFrame& frame, const MotionField& motion,
                                              double cx, double cy,
-                                             const std::array<double, kStrengths>& radius) {
+                                             const std::array<double, kStrengths>& radius, int from,
+                                             int to) {
     std::array<bool, kStrengths> hit{};
-    const double rMax = *std::max_element(radius.begin(), radius.end());
+    if (from >= to) return hit;
+    const double rMax = *std::max_element(radius.begin() + from, radius.begin() + to);
     if (rMax <= 0) return hit;
     const int r = static_cast<int>(std::ceil(rMax));
     const int x0 = std::max(0, static_cast<int>(std::floor(cx)) - r);
@@ -42,11 +46,11 @@ std::array<bool, kStrengths> strengthsInDisk(const RadarFrame& frame, const Moti
         const std::uint8_t* row = frame.classes.data() + static_cast<size_t>(y) * frame.width;
         const double dy = y - cy;
         for (int x = x0; x <= x1; ++x) {
-            const int s = strengthsOf(row[x]);
-            if (s == 0) continue;
+            const int s = std::min(strengthsOf(row[x]), to);
+            if (s <= from) continue;
             const double dx = x - cx, d2 = dx * dx + dy * dy;
             if (d2 >= rMax * rMax || motion.stillAt(x, y)) continue;
-            for (int k = 0; k < s; ++k)
+            for (int k = from; k < s; ++k)
                 if (d2 < radius[k] * radius[k]) hit[k] = true;
         }
     }
@@ -227,6 +231,17 @@ Forecast forecastArrival(const ForecastRequest& req, const MotionTuning& tuning)
 
     // Each member carries the location backwards along its own motion: rain
     // that is over the location at minute t was at that point at minute 0.
+    // Strengths that no moving pixel of the newest image holds can never
+    // arrive; the members stop looking once the others have.
+    int present = 0;
+    for (int y = 0; y < newest->height && present < kStrengths; ++y) {
+        const std::uint8_t* row = newest->classes.data() + static_cast<size_t>(y) * newest->width;
+        for (int x = 0; x < newest->width; ++x) {
+            const int s = strengthsOf(row[x]);
+            if (s > present && !motion.stillAt(x, y)) present = s;
+        }
+    }
+
     std::vector<std::array<int, kStrengths>> arrivals(static_cast<size_t>(members));
     for (int m = 0; m < members; ++m) {
         // Member 0 is the estimate itself.
@@ -243,7 +258,7 @@ Forecast forecastArrival(const ForecastRequest& req, const MotionTuning& tuning)
             if (levels[k] == 3) arr[k] = 0, reached = k + 1;
         double x = cx, y = cy;
         std::array<double, kStrengths> radius{};
-        for (int t = 1; t <= horizon && reached < kStrengths; ++t) {
+        for (int t = 1; t <= horizon && reached < present; ++t) {
             for (int k = 0; k < kStrengths; ++k) {
                 // Shrinking rain still counts where it lies over the point.
                 radius[k] =
@@ -259,7 +274,8 @@ Forecast forecastArrival(const ForecastRequest& req, const MotionTuning& tuning)
             if (x < -req.radii[3] || y < -req.radii[3] || x > newest->width + req.radii[3] ||
                 y > newest->height + req.radii[3])
                 break;  // upwind of the image: nothing known there
-            const std::array<bool, kStrengths> hit = strengthsInDisk(*newest, motion, x, y, radius);
+            const std::array<bool, kStrengths> hit =
+                strengthsInDisk(*newest, motion, x, y, radius, reached, present);
             for (int k = 0; k < kStrengths; ++k) {
                 if (hit[k] && arr[k] == kNever) {
                     arr[k] = t;
