@@ -98,7 +98,7 @@ void Form1::prepareProgramFiles() {
     Label18->setCaption(versionText());
     // Past images of another region must not move this one's rain.
     nowcaster_.forget();
-    pendingForecast_.reset();
+    dropPendingForecast();
 }
 
 StartupSettings Form1::applySettings() {

@@ -311,8 +311,10 @@ void Form1::startForecast(CycleAnalysis&& a, const LocationPixel& loc) {
     const unsigned generation = nowcaster_.generation();
     platform_.fetchInBackground(
         std::move(urls), kPastImagesBudget,
-        [this, alive = std::weak_ptr<int>(life_), job, minutes,
-         generation](std::vector<FetchedBytes> answers) {
+        // The job is the window's: one dropped meanwhile is gone, not kept
+        // alive by the transfer.
+        [this, alive = std::weak_ptr<int>(life_), weakJob = std::weak_ptr<ForecastJob>(job),
+         minutes, generation](std::vector<FetchedBytes> answers) {
             if (alive.expired() || ended_) return;
             // Answers for another region are of no use.
             if (generation == nowcaster_.generation()) {
@@ -323,7 +325,8 @@ void Form1::startForecast(CycleAnalysis&& a, const LocationPixel& loc) {
                         nowcaster_.pastFailed(minutes[i]);
                 }
             }
-            if (pendingForecast_ == job) finishForecast();
+            const std::shared_ptr<ForecastJob> current = weakJob.lock();
+            if (current && pendingForecast_ == current) finishForecast();
         });
 }
 
@@ -338,7 +341,6 @@ void Form1::finishForecast() {
 }
 
 void Form1::dropPendingForecast() {
-    if (!pendingForecast_) return;
     pendingForecast_.reset();
     sendNotice("");
 }

@@ -315,7 +315,8 @@ int main(int argc, char** argv) {
         for (const auto& [name, n] : byThread) switchesByThread[name] += n;
     }
     int cycles = 0;
-    for (const auto& [t, line] : requests) cycles += line.find("_detail.png") != std::string::npos;
+    // One top image a cycle; the forecast's past images are detail images.
+    for (const auto& [t, line] : requests) cycles += line.find("_top.png") != std::string::npos;
     cycles -= 1;  // the first, before the window
 
     const double window = samples.back().t - samples.front().t;

@@ -30,7 +30,7 @@ const char* kUsage =
     "minute t0 + i, t0 being M of --replay-start-minute (minutes since 1970-01-01\n"
     "00:00 of the local calendar) or else the service clock's minute at start minus\n"
     "15, so that a program started with it finds 15 minutes of past images. Minutes\n"
-    "before t0 and after the last frame loop: minute m shows frame (m - t0) mod N.\n"
+    "before t0 show the first frame, minutes past the last frame show the last one.\n"
     "Frame pixel X,Y (default the frame's centre) lies on the detail pixel of\n"
     "--replay-lat/--replay-lon (default the scenario's place, Tokyo); the region is\n"
     "--replay-region KEY, or else the one that holds that place farthest from its\n"
@@ -200,7 +200,8 @@ int main(int argc, char** argv) {
         const DateTime t0 = dateTimeOfMinute(*r.placement.startMinute);
         std::printf(
             "replaying %d frames of %d x %d over %s, frame 0 at %04d-%02d-%02d %02d:%02d (minute "
-            "%lld), looping; frame pixel (0, 0) on detail pixel (%d, %d)\n",
+            "%lld), the last frame held past the end; frame pixel (0, 0) on detail pixel (%d, "
+            "%d)\n",
             r.event->frameCount(), r.event->width(), r.event->height(),
             r.placement.regionKey.c_str(), t0.year, t0.month, t0.day, t0.hour, t0.minute,
             *r.placement.startMinute, r.placement.originX, r.placement.originY);

@@ -187,8 +187,7 @@ ReplayPlacementResult placeReplay(const ReplayEvent& event,
 }
 
 int replayFrameIndex(long long minute, long long startMinute, int frameCount) {
-    const long long i = (minute - startMinute) % frameCount;
-    return static_cast<int>(i < 0 ? i + frameCount : i);
+    return static_cast<int>(std::clamp<long long>(minute - startMinute, 0, frameCount - 1));
 }
 
 PaletteImage renderReplay(const ReplayEvent& event, const ReplayPlacement& placement,

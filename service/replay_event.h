@@ -2,8 +2,9 @@
 // A recorded rain event played back over one region in place of the
 // generated field: a folder of class images f000.png, f001.png, ... whose
 // pixel values are radar classes, frame i shown as the detail image of minute
-// start + i, one frame pixel to one detail pixel. Minutes outside the event
-// loop over it, so every minute has an image.
+// start + i, one frame pixel to one detail pixel. Minutes before the event
+// show its first frame and minutes past its end its last, so every minute
+// has an image and none jumps back to the start.
 #include <array>
 #include <memory>
 #include <optional>
@@ -89,8 +90,8 @@ ReplayPlacementResult placeReplay(const ReplayEvent& event,
                                   const std::vector<ServiceRegion>& regions,
                                   const ReplayRequest& request);
 
-// The frame shown at a minute: (minute - start) modulo the frame count, for
-// minutes before the start too.
+// The frame shown at a minute: minute - start, held at the first frame
+// before the start and at the last one past the end.
 int replayFrameIndex(long long minute, long long startMinute, int frameCount);
 
 // The region's image at a minute: the detail image pixel for pixel from the

@@ -284,12 +284,12 @@ TEST(Replay, ShowsFrameIAtMinuteStartPlusIWithTheAnchorOnThePoint) {
         int originX, originY;  // Tokyo is detail pixel (657, 724) of kanto
         std::vector<std::pair<long long, int>> minuteFrames;
     } cases[] = {
-        {{}, "kanto", 654, 722, {{t0, 0}, {t0 + 1, 1}, {t0 + 2, 2}, {t0 + 3, 0}, {t0 - 1, 2}}},
-        {anchoredAt(0, 0), "kanto", 657, 724, {{t0 + 7, 1}, {t0 - 3, 0}}},
+        {{}, "kanto", 654, 722, {{t0, 0}, {t0 + 1, 1}, {t0 + 2, 2}, {t0 + 3, 2}, {t0 - 1, 0}}},
+        {anchoredAt(0, 0), "kanto", 657, 724, {{t0 + 7, 2}, {t0 - 3, 0}}},
         {anchoredAt(6, 4), "kanto", 651, 720, {{t0 + 2, 2}}},
         {inRegion("shizuoka"), "shizuoka", 1158, 317, {{t0 + 1, 1}}},
         {atPoint(34.6937, 135.5023), "kinki", 657, 630, {{t0, 0}}},
-        {startingAt(kMinute - 100), "kanto", 654, 722, {{kMinute - 96, 1}, {kMinute - 1, 0}}},
+        {startingAt(kMinute - 100), "kanto", 654, 722, {{kMinute - 99, 1}, {kMinute - 1, 2}}},
     };
     for (const Case& c : cases) {
         RadarService svc(regions(), replaying(load, c.request));
