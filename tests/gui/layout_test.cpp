@@ -132,7 +132,8 @@ TEST_F(LayoutTest, EveryLabelHoldsItsRealTextsWithinItsDesignedWidth) {
     texts.push_back({form->lblForecast, forecastLabelText(both)});
     both.strengths[3] = {2, {}, {}, {}, true};
     texts.push_back({form->lblForecast, forecastLabelText(both)});
-    for (ForecastGap gap : {ForecastGap::TooFewFrames, ForecastGap::NoRain, ForecastGap::BadFrames})
+    for (ForecastGap gap : {ForecastGap::TooFewFrames, ForecastGap::NoRain, ForecastGap::BadFrames,
+                            ForecastGap::NoMotion})
         texts.push_back({form->lblForecast, forecastLabelText(Forecast{gap})});
     texts.push_back({splash.Label4, "-35.68951"});
     texts.push_back({splash.Label5, "-139.6917"});
