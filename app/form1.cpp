@@ -227,6 +227,10 @@ void Form1::closeEvent(QCloseEvent* event) {
     QWidget::closeEvent(event);
 }
 
+void Form1::endOnSignal() {
+    if (!ended_) endProgram();
+}
+
 void Form1::runHandler(const std::function<void()>& handler) {
     if (ended_) return;
     ++handlerDepth_;

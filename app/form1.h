@@ -109,6 +109,9 @@ class Form1 : public QWidget {
     // the program ends while the handler lets events run, the handler stops
     // there: nothing of it happens after the exit.
     void runHandler(const std::function<void()>& handler);
+    // A stop signal (SIGTERM, SIGINT, SIGHUP): the program ends as when its
+    // window is closed, whatever the tray setting, and writes nothing.
+    void endOnSignal();
 
     // --- handlers and procedures -----------------------------------------
     void Form_Load();

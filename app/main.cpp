@@ -9,6 +9,7 @@
 #include "app/tray.h"
 #include "cycle/desktop_texts.h"
 #include "platform/real_platform.h"
+#include "platform/stop_signals.h"
 #include "settings/own_settings.h"
 #include "settings/program_folder.h"
 
@@ -33,6 +34,9 @@ int main(int argc, char** argv) {
 
     nimbrel::Form1 form(platform, folder.folder);
     platform.setMainWindow(&form);
+    // kill, Ctrl-C or the session's end: as closing the window, through the
+    // event loop, never in the middle of a write.
+    nimbrel::StopSignals stopSignals([&](int) { form.endOnSignal(); });
 
     // Our own settings (tray, notifications), and the tray where the
     // desktop has one.
