@@ -1,6 +1,7 @@
 #include "platform/desktop_notifier.h"
 
 #include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
 #include <QStringList>
 #include <QVariantMap>
 
@@ -27,27 +28,53 @@ NotifyResult DesktopNotifier::notify(const std::string& summary, const std::stri
         lastResult_ = r;
         return r;
     }
+    r.status = NotifyStatus::Sent;
+    if (waiting_) {
+        next_ = Request{summary, body, critical};
+        return r;
+    }
+    send({summary, body, critical});
+    return r;
+}
+
+void DesktopNotifier::send(const Request& request) {
     QDBusMessage call =
         QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("Notify"));
     QVariantMap hints;
     // The hint is a byte on the wire; an int would be refused by strict
     // services.
-    hints.insert(QStringLiteral("urgency"), QVariant::fromValue<uchar>(critical ? 2 : 1));
+    hints.insert(QStringLiteral("urgency"), QVariant::fromValue<uchar>(request.critical ? 2 : 1));
     hints.insert(QStringLiteral("desktop-entry"), QStringLiteral("nimbrel"));
     call << QStringLiteral("nimbrel") << static_cast<uint>(lastId_) << QStringLiteral("nimbrel")
-         << QString::fromStdString(summary) << QString::fromStdString(body) << QStringList()
-         << hints << static_cast<int>(-1);
-    const QDBusMessage reply = connection_.call(call, QDBus::Block, kCallTimeoutMs);
-    if (reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty()) {
-        r.status = NotifyStatus::Shown;
-        r.id = reply.arguments().first().toUInt();
-        lastId_ = r.id;
-    } else {
-        r.status = NotifyStatus::NoService;
-        r.detail = (reply.errorName() + QStringLiteral(": ") + reply.errorMessage()).toStdString();
-    }
-    lastResult_ = r;
-    return r;
+         << QString::fromStdString(request.summary) << QString::fromStdString(request.body)
+         << QStringList() << hints << static_cast<int>(-1);
+    waiting_ = true;
+    // The watcher belongs to the notifier: an answer after it is gone is
+    // dropped with it.
+    auto* watcher =
+        new QDBusPendingCallWatcher(connection_.asyncCall(call, kCallTimeoutMs), calls_.get());
+    QObject::connect(
+        watcher, &QDBusPendingCallWatcher::finished, watcher, [this](QDBusPendingCallWatcher* w) {
+            w->deleteLater();
+            const QDBusMessage reply = w->reply();
+            NotifyResult r;
+            if (reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty()) {
+                r.status = NotifyStatus::Shown;
+                r.id = reply.arguments().first().toUInt();
+                lastId_ = r.id;
+            } else {
+                r.status = NotifyStatus::NoService;
+                r.detail =
+                    (reply.errorName() + QStringLiteral(": ") + reply.errorMessage()).toStdString();
+            }
+            lastResult_ = r;
+            waiting_ = false;
+            if (next_) {
+                const Request n = *next_;
+                next_.reset();
+                send(n);
+            }
+        });
 }
 
 }  // namespace nimbrel

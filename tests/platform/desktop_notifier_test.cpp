@@ -6,10 +6,12 @@
 #include <QApplication>
 #include <QDBusConnection>
 #include <QDBusMetaType>
+#include <QEventLoop>
 #include <QMutex>
 #include <QStringList>
 #include <QThread>
 #include <QVariantMap>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <vector>
@@ -46,10 +48,13 @@ class TestNotificationService : public QObject {
         QMutexLocker lock(&mutex_);
         return calls_;
     }
+    // A service that takes this long to answer (it blocks its own thread).
+    std::atomic<int> answerAfterMs{0};
 
   public slots:
     uint Notify(const QString& appName, uint replacesId, const QString&, const QString& summary,
                 const QString& body, const QStringList&, const QVariantMap& hints, int) {
+        if (answerAfterMs > 0) QThread::msleep(static_cast<unsigned long>(answerAfterMs.load()));
         NotifyCall c{appName, replacesId, summary, body};
         const QVariant urgency = hints.value(QStringLiteral("urgency"));
         c.urgency = urgency.isValid() ? urgency.toInt() : -1;
@@ -124,6 +129,7 @@ class ServiceThread {
     }
     bool registered() const { return registered_; }
     std::vector<NotifyCall> calls() { return service_.calls(); }
+    void answerAfter(int ms) { service_.answerAfterMs = ms; }
 
   private:
     QDBusConnection connection_;
@@ -131,6 +137,15 @@ class ServiceThread {
     TestNotificationService service_;
     bool registered_ = false;
 };
+
+// Lets the event loop bring the answer in, for at most the call's time-out
+// and a little more.
+void awaitAnswer(const DesktopNotifier& notifier) {
+    const auto end = std::chrono::steady_clock::now() +
+                     std::chrono::milliseconds(DesktopNotifier::kCallTimeoutMs + 1000);
+    while (notifier.waiting() && std::chrono::steady_clock::now() < end)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+}
 
 }  // namespace
 
@@ -156,7 +171,9 @@ TEST(DesktopNotifier, ShowsAndReplacesOnTheNotificationService) {
     };
     uint expectedId = 41;
     for (const Step& s : steps) {
-        const NotifyResult r = notifier.notify(s.summary, s.body, s.critical);
+        EXPECT_EQ(notifier.notify(s.summary, s.body, s.critical).status, NotifyStatus::Sent);
+        awaitAnswer(notifier);
+        const NotifyResult& r = notifier.lastResult();
         EXPECT_EQ(r.status, NotifyStatus::Shown) << r.detail;
         EXPECT_EQ(r.id, expectedId);
         EXPECT_EQ(notifier.lastId(), expectedId);
@@ -198,7 +215,9 @@ TEST(DesktopNotifier, WithoutAServiceNothingBreaksAndNothingWaitsLong) {
         DesktopNotifier notifier(c.connection);
         const auto start = std::chrono::steady_clock::now();
         for (int i = 0; i < 3; ++i) {
-            const NotifyResult r = notifier.notify("雨 接近中", "雨 接近中", i == 1);
+            notifier.notify("雨 接近中", "雨 接近中", i == 1);
+            awaitAnswer(notifier);
+            const NotifyResult& r = notifier.lastResult();
             EXPECT_EQ(r.status, c.expected);
             EXPECT_FALSE(r.detail.empty());
         }
@@ -209,6 +228,35 @@ TEST(DesktopNotifier, WithoutAServiceNothingBreaksAndNothingWaitsLong) {
     }
     QDBusConnection::disconnectFromBus(QStringLiteral("client-none"));
     QDBusConnection::disconnectFromBus(QStringLiteral("client-nobus"));
+}
+
+TEST(DesktopNotifier, ASlowServiceNeverHoldsTheCallerAndOnlyTheNewestWaitsForIt) {
+    ensureApp();
+    PrivateBus bus;
+    ASSERT_TRUE(bus.running()) << "dbus-daemon did not start";
+    ServiceThread service(bus);
+    ASSERT_TRUE(service.registered());
+    DesktopNotifier notifier(bus.connect(QStringLiteral("client-slow")));
+    // Past the call's time-out: the first is given up on, not waited for.
+    service.answerAfter(DesktopNotifier::kCallTimeoutMs + 500);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(notifier.notify("雨 接近中", "first", false).status, NotifyStatus::Sent);
+    EXPECT_EQ(notifier.notify("雨 接近中", "second", false).status, NotifyStatus::Sent);
+    EXPECT_EQ(notifier.notify("強い雨 接近中", "third", false).status, NotifyStatus::Sent);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(200));
+    // The first is given up on at the time-out; the newest then goes out
+    // (the second is never sent) and is given up on in its turn.
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(6);
+    while (std::chrono::steady_clock::now() < end &&
+           (notifier.waiting() || service.calls().size() < 2))
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    const std::vector<NotifyCall> calls = service.calls();
+    ASSERT_EQ(calls.size(), 2u);
+    EXPECT_EQ(calls[0].body, QStringLiteral("first"));
+    EXPECT_EQ(calls[1].body, QStringLiteral("third"));
+    EXPECT_EQ(calls[1].replacesId, 0u);  // the first never got an id
+    EXPECT_EQ(notifier.lastResult().status, NotifyStatus::NoService);
+    QDBusConnection::disconnectFromBus(QStringLiteral("client-slow"));
 }
 
 }  // namespace nimbrel
