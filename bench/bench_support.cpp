@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <numeric>
 #include <sstream>
@@ -9,6 +10,9 @@
 
 #include "service/radar_paths.h"
 #include "service/rain_field.h"
+#include "support/settings_text.h"
+
+extern char** environ;
 
 namespace nimbrel::bench {
 
@@ -45,6 +49,50 @@ bool writeBytes(const std::string& path, const std::string& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     return static_cast<bool>(out);
+}
+
+bool prepareProgramFolder(const std::string& folder, const std::string& program,
+                          RadarService& service, const ServiceRegion& region,
+                          const std::string& serverBase, std::string& error) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    fs::copy_file(program, fs::path(folder) / "nimbrel", ec);
+    for (const char* name : {"area_map.ini", "toshi.ini"})
+        if (!ec) fs::copy_file(dataFile(name), fs::path(folder) / name, ec);
+    if (ec) {
+        error = ec.message();
+        return false;
+    }
+    SettingsFields fields;
+    fields.soundLevel = 2;
+    auto baseDetail = service.baseMapPng(region, ImageKind::Detail);
+    auto baseSmall = service.baseMapPng(region, ImageKind::Small);
+    const std::string at = folder + "/";
+    if (!baseDetail || !baseSmall || !writeBytes(at + region.key + ".png", *baseDetail) ||
+        !writeBytes(at + region.key + "s.png", *baseSmall) ||
+        !writeBytes(at + "vesk.ini", settingsText(fields)) ||
+        !writeBytes(at + "server.ini", serverBase + "\r\n")) {
+        error = "cannot prepare " + folder;
+        return false;
+    }
+    return true;
+}
+
+std::vector<char*> childEnvironment(std::vector<std::string>& entries) {
+    std::vector<std::string> own;
+    for (char** e = environ; *e; ++e) {
+        const std::string_view entry(*e);
+        const bool replaced =
+            std::any_of(entries.begin(), entries.end(), [&](const std::string& n) {
+                return entry.substr(0, entry.find('=') + 1) == n.substr(0, n.find('=') + 1);
+            });
+        if (!replaced) own.emplace_back(entry);
+    }
+    entries.insert(entries.begin(), own.begin(), own.end());
+    std::vector<char*> envp;
+    for (std::string& e : entries) envp.push_back(e.data());
+    envp.push_back(nullptr);
+    return envp;
 }
 
 Stats statsOf(std::vector<double> samples) {

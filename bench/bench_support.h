@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "service/radar_service.h"
 #include "service/service_regions.h"
 
 namespace nimbrel::bench {
@@ -32,6 +33,18 @@ long long rainyMinute();
 long long approachStartMinute();
 
 bool writeBytes(const std::string& path, const std::string& bytes);
+
+// A scratch program folder for the real executable: a copy of it, the
+// delivered tables, the region's base maps already fetched, the location at
+// Tokyo with the sounds silent, and server.ini naming the service. False,
+// with the reason in error, when something could not be written.
+bool prepareProgramFolder(const std::string& folder, const std::string& program,
+                          RadarService& service, const ServiceRegion& region,
+                          const std::string& serverBase, std::string& error);
+
+// This process's environment with the given NAME=value entries in place of
+// any of the same names, as execve wants it (the strings must outlive it).
+std::vector<char*> childEnvironment(std::vector<std::string>& entries);
 
 struct Stats {
     std::size_t count = 0;

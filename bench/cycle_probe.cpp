@@ -36,10 +36,7 @@
 #include "cycle/radar_time.h"
 #include "service/http_server.h"
 #include "service/radar_service.h"
-#include "support/settings_text.h"
 #include "support/temp_dir.h"
-
-extern char** environ;
 
 using namespace nimbrel;
 using namespace nimbrel::bench;
@@ -83,20 +80,12 @@ bool runOnce(const std::string& program, const std::string& qpa, int stallPast, 
 
     TempDir dir("nimbrel-cycle-probe");
     const ServiceRegion& r = regions[kBenchRegion];
-    std::error_code ec;
-    const std::string exe = dir.file("nimbrel");
-    std::filesystem::copy_file(program, exe, ec);
-    for (const char* name : {"area_map.ini", "toshi.ini"})
-        if (!ec) std::filesystem::copy_file(dataFile(name), dir.file(name), ec);
-    SettingsFields fields;
-    fields.soundLevel = 2;
-    auto baseDetail = service.baseMapPng(r, ImageKind::Detail);
-    auto baseSmall = service.baseMapPng(r, ImageKind::Small);
-    if (ec || !baseDetail || !baseSmall || !writeBytes(dir.file(r.key + ".png"), *baseDetail) ||
-        !writeBytes(dir.file(r.key + "s.png"), *baseSmall) ||
-        !writeBytes(dir.file("vesk.ini"), settingsText(fields)) ||
-        !writeBytes(dir.file("server.ini"), server.baseUrl() + "\r\n"))
+    std::string error;
+    if (!prepareProgramFolder(dir.folder(), program, service, r, server.baseUrl(), error)) {
+        std::fprintf(stderr, "cycle_probe: %s\n", error.c_str());
         return false;
+    }
+    const std::string exe = dir.file("nimbrel");
 
     // The minute the program will ask for first, and the one five minutes
     // before it, which stalls; a run that asks for another is not counted.
@@ -122,24 +111,16 @@ bool runOnce(const std::string& program, const std::string& qpa, int stallPast, 
     const int watch = inotify_init1(IN_NONBLOCK);
     inotify_add_watch(watch, dir.folder().c_str(), IN_CLOSE_WRITE | IN_MOVED_TO);
 
-    // A temporary folder of its own, to see what a kill leaves there.
-    const std::string tmp = dir.file("tmp");
+    // A temporary folder of its own, to see what a kill leaves there; Qt
+    // makes its runtime folder in TMPDIR when none is given.
+    std::error_code ec;
+    const std::string tmp = dir.file("tmp"), run = dir.file("run");
     std::filesystem::create_directory(tmp, ec);
-    std::vector<std::string> env;
-    for (char** e = environ; *e; ++e)
-        if (std::strncmp(*e, "QT_QPA_PLATFORM=", 16) != 0 && std::strncmp(*e, "TMPDIR=", 7) != 0 &&
-            std::strncmp(*e, "XDG_RUNTIME_DIR=", 16) != 0)
-            env.push_back(*e);
-    env.push_back("QT_QPA_PLATFORM=" + qpa);
-    env.push_back("TMPDIR=" + tmp);
-    // Qt makes its runtime folder in TMPDIR when none is given.
-    const std::string run = dir.file("run");
     std::filesystem::create_directory(run, ec);
     std::filesystem::permissions(run, std::filesystem::perms::owner_all, ec);
-    env.push_back("XDG_RUNTIME_DIR=" + run);
-    std::vector<char*> envp;
-    for (std::string& e : env) envp.push_back(e.data());
-    envp.push_back(nullptr);
+    std::vector<std::string> env = {"QT_QPA_PLATFORM=" + qpa, "TMPDIR=" + tmp,
+                                    "XDG_RUNTIME_DIR=" + run};
+    std::vector<char*> envp = childEnvironment(env);
     char* childArgv[] = {const_cast<char*>(exe.c_str()), nullptr};
     pid_t pid = 0;
     if (posix_spawn(&pid, exe.c_str(), nullptr, nullptr, childArgv, envp.data()) != 0) {

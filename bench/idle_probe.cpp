@@ -27,10 +27,7 @@
 #include "bench/bench_support.h"
 #include "service/http_server.h"
 #include "service/radar_service.h"
-#include "support/settings_text.h"
 #include "support/temp_dir.h"
-
-extern char** environ;
 
 using namespace nimbrel;
 using namespace nimbrel::bench;
@@ -168,41 +165,19 @@ int main(int argc, char** argv) {
     // maps already fetched, the location at Tokyo, silent, no log.
     TempDir dir("nimbrel-idle");
     const ServiceRegion& r = regions[kBenchRegion];
-    std::error_code ec;
+    if (!prepareProgramFolder(dir.folder(), o.program, service, r, server.baseUrl(), error)) {
+        std::fprintf(stderr, "idle_probe: %s\n", error.c_str());
+        return 1;
+    }
     const std::string exe = dir.file("nimbrel");
-    std::filesystem::copy_file(o.program, exe, ec);
-    for (const char* name : {"area_map.ini", "toshi.ini"})
-        if (!ec) std::filesystem::copy_file(dataFile(name), dir.file(name), ec);
-    if (ec) {
-        std::fprintf(stderr, "idle_probe: %s\n", ec.message().c_str());
-        return 1;
-    }
-    SettingsFields fields;
-    fields.soundLevel = 2;
-    const std::string settings = settingsText(fields);
-    auto baseDetail = service.baseMapPng(r, ImageKind::Detail);
-    auto baseSmall = service.baseMapPng(r, ImageKind::Small);
-    if (!baseDetail || !baseSmall || !writeBytes(dir.file(r.key + ".png"), *baseDetail) ||
-        !writeBytes(dir.file(r.key + "s.png"), *baseSmall) ||
-        !writeBytes(dir.file("vesk.ini"), settings) ||
-        !writeBytes(dir.file("server.ini"), server.baseUrl() + "\r\n")) {
-        std::fprintf(stderr, "idle_probe: cannot prepare %s\n", dir.folder().c_str());
-        return 1;
-    }
 
     std::string qpa = o.qpa;
     if (qpa.empty() && std::getenv("QT_QPA_PLATFORM")) qpa = std::getenv("QT_QPA_PLATFORM");
     if (qpa.empty() && !std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY"))
         qpa = "offscreen";
     std::vector<std::string> env;
-    for (char** e = environ; *e; ++e) {
-        if (std::strncmp(*e, "QT_QPA_PLATFORM=", 16) == 0) continue;
-        env.push_back(*e);
-    }
     if (!qpa.empty()) env.push_back("QT_QPA_PLATFORM=" + qpa);
-    std::vector<char*> envp;
-    for (std::string& e : env) envp.push_back(e.data());
-    envp.push_back(nullptr);
+    std::vector<char*> envp = childEnvironment(env);
     char* childArgv[] = {const_cast<char*>(exe.c_str()), nullptr};
 
     const Clock::time_point started = Clock::now();

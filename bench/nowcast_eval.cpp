@@ -130,30 +130,6 @@ std::optional<RadarFrame> fetchFrame(RadarService& service, const ServiceRegion&
     return frame;
 }
 
-// The scan of the cycle on a top-down frame: counts per band.
-ScanResult scanFrame(const RadarFrame& f, int px, int py, const WarnRadii& radii) {
-    std::vector<std::uint8_t> rows(f.classes.size());
-    for (int y = 0; y < f.height; ++y)
-        std::copy_n(f.classes.data() + static_cast<size_t>(y) * f.width, f.width,
-                    rows.data() + static_cast<size_t>(f.height - 1 - y) * f.width);
-    return scanRain({rows.data(), f.width, f.height, f.width}, px, py, radii, f.width, f.height);
-}
-
-int strengthsOfIndex(int c) {
-    if (c < 3 || c > 10) return 0;
-    return (c >= 3) + (c >= 4) + (c >= 6) + (c >= 8);
-}
-
-std::array<int, 4> levelsOf(const ScanResult& scan) {
-    std::array<int, 4> level{};
-    const std::pair<int, int> bands[] = {{kBandFar, 1}, {kBandNear, 2}, {kBandLocation, 3}};
-    for (auto [band, lv] : bands)
-        for (int c = 3; c <= 10; ++c)
-            if (scan.counts[band][c] > 0)
-                for (int k = 0; k < strengthsOfIndex(c); ++k) level[k] = std::max(level[k], lv);
-    return level;
-}
-
 // Pixels of the location band by the scan's rule, image coordinates.
 std::vector<std::pair<int, int>> bandPixels(int px, int py, float r, int w, int h) {
     std::vector<std::pair<int, int>> out;
@@ -240,6 +216,9 @@ CaseOutcome runCase(Run& run, const CaseSetup& cs) {
     req.py = loc.py;
     req.radii = cs.radii;
     req.seed = cs.memberSeed;
+    // Where each strength is now, as the cycle's scan hands it over.
+    const Levels levels = frameLevels(*newest, loc.px, loc.py, cs.radii);
+    req.levels = levels;
     req.frames.push_back(std::move(*newest));
     for (long long m : framesWanted(t0, {t0})) {
         if (auto f = fetchFrame(run.service, reg, m)) req.frames.push_back(std::move(*f));
@@ -265,7 +244,7 @@ CaseOutcome runCase(Run& run, const CaseSetup& cs) {
     cr.horizon = cs.horizon;
     cr.half = cs.half;
     const RadarFrame& now = req.frames.front();
-    cr.level = levelsOf(scanFrame(now, loc.px, loc.py, cs.radii));
+    cr.level = levels;
 
     // The truth, pixel by pixel from the source: exactly the rendered
     // images' classes at those pixels.
@@ -275,7 +254,7 @@ CaseOutcome runCase(Run& run, const CaseSetup& cs) {
     for (int t = 0; t <= cs.horizon && reached < 4; ++t) {
         int best = 0;
         for (auto [x, y] : pixels)
-            best = std::max(best, strengthsOfIndex(run.classAt(reg, x, y, t0 + t)));
+            best = std::max(best, strengthsOf(run.classAt(reg, x, y, t0 + t)));
         for (int k = reached; k < best; ++k) cr.truth[k] = t;
         reached = std::max(reached, best);
     }
@@ -287,7 +266,7 @@ CaseOutcome runCase(Run& run, const CaseSetup& cs) {
         for (int t = 0; t <= cs.horizon; ++t) {
             auto f = fetchFrame(run.service, reg, t0 + t);
             if (!f) continue;
-            const std::array<int, 4> lv = levelsOf(scanFrame(*f, loc.px, loc.py, cs.radii));
+            const Levels lv = frameLevels(*f, loc.px, loc.py, cs.radii);
             for (int k = 0; k < 4; ++k)
                 if (lv[k] == 3 && scanned[k] == kNever) scanned[k] = t;
         }

@@ -14,15 +14,6 @@ namespace {
 
 constexpr int kNever = std::numeric_limits<int>::max();
 
-// How many of the four strengths a palette index reaches (0 for no rain,
-// outside coverage and indices above the rain classes).
-int strengthsOf(int index) {
-    if (index < kStrengthFloor[0] || index > kStrengthTop) return 0;
-    int n = 0;
-    for (int floor : kStrengthFloor) n += index >= floor;
-    return n;
-}
-
 // Which strengths lie within their radius of a (sub-pixel) centre, by the
 // scan's rule: pixel centres strictly inside. A pixel of a strength is a
 // pixel of every weaker one too, so a stronger hit is a weaker hit. Rain

@@ -37,6 +37,15 @@ inline constexpr std::array<int, kStrengths> kStrengthFloor = {
     kClassIndices[0].first, kClassIndices[1].first, kClassIndices[2].first, kClassIndices[3].first};
 inline constexpr int kStrengthTop = kTopRainIndex;
 
+// How many of the four strengths a palette index reaches: 0 for no rain,
+// outside coverage and indices above the rain classes, 4 for intense.
+constexpr int strengthsOf(int index) {
+    if (index < kStrengthFloor[0] || index > kStrengthTop) return 0;
+    int n = 0;
+    for (int floor : kStrengthFloor) n += index >= floor;
+    return n;
+}
+
 struct ForecastRequest {
     std::vector<RadarFrame> frames;  // any order; the newest is the image time (minute 0)
     int px = 0;                      // location pixel as locationPixel gives it

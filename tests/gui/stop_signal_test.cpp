@@ -24,21 +24,6 @@ using namespace nimbrel;
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-namespace {
-
-std::string readAll(const fs::path& p) {
-    std::string s;
-    if (FILE* f = std::fopen(p.c_str(), "rb")) {
-        char buf[4096];
-        size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) s.append(buf, n);
-        std::fclose(f);
-    }
-    return s;
-}
-
-}  // namespace
-
 TEST(StopSignals, EachStopSignalEndsTheProgramAsItsCloseBoxWritingNothingAndLeavingNothing) {
     const fs::path program = fs::path(NIMBREL_BIN_DIR) / "nimbrel";
     if (!fs::exists(program)) GTEST_SKIP() << program << " is not built";
@@ -67,20 +52,12 @@ TEST(StopSignals, EachStopSignalEndsTheProgramAsItsCloseBoxWritingNothingAndLeav
         fs::copy_file(program, dir.file("nimbrel"), ec);
         ASSERT_FALSE(ec) << ec.message();
         const ServiceRegion& kanto = *service->findRegion("kanto");
-        std::FILE* f = std::fopen(dir.file("vesk.ini").c_str(), "wb");
-        const std::string settings = tokyoSettings(1);
-        std::fwrite(settings.data(), 1, settings.size(), f);
-        std::fclose(f);
-        f = std::fopen(dir.file("server.ini").c_str(), "wb");
-        std::fputs((server.baseUrl() + "\r\n").c_str(), f);
-        std::fclose(f);
-        for (ImageKind kind : {ImageKind::Detail, ImageKind::Small}) {
-            auto png = service->baseMapPng(kanto, kind);
-            f = std::fopen(
-                dir.file(kanto.key + (kind == ImageKind::Small ? "s" : "") + ".png").c_str(), "wb");
-            std::fwrite(png->data(), 1, png->size(), f);
-            std::fclose(f);
-        }
+        writeFileBytes(dir.file("vesk.ini"), tokyoSettings(1));
+        writeFileBytes(dir.file("server.ini"), server.baseUrl() + "\r\n");
+        writeFileBytes(dir.file(kanto.key + ".png"),
+                       *service->baseMapPng(kanto, ImageKind::Detail));
+        writeFileBytes(dir.file(kanto.key + "s.png"),
+                       *service->baseMapPng(kanto, ImageKind::Small));
         const fs::path tmp = dir.path() / "tmp";
         fs::create_directory(tmp);
         const fs::path run = dir.path() / "run";
@@ -97,7 +74,7 @@ TEST(StopSignals, EachStopSignalEndsTheProgramAsItsCloseBoxWritingNothingAndLeav
         envp.push_back(nullptr);
         const std::string exe = dir.file("nimbrel");
         char* argv[] = {const_cast<char*>(exe.c_str()), nullptr};
-        const std::string before = readAll(dir.file("vesk.ini"));
+        const std::string before = readFileBytes(dir.file("vesk.ini"));
         pid_t pid = 0;
         ASSERT_EQ(posix_spawn(&pid, exe.c_str(), nullptr, nullptr, argv, envp.data()), 0);
 
@@ -132,7 +109,7 @@ TEST(StopSignals, EachStopSignalEndsTheProgramAsItsCloseBoxWritingNothingAndLeav
         }
         EXPECT_LT(std::chrono::steady_clock::now() - sent, 3s);
         // The close box writes no settings; no half-written or temporary file.
-        EXPECT_EQ(readAll(dir.file("vesk.ini")), before);
+        EXPECT_EQ(readFileBytes(dir.file("vesk.ini")), before);
         std::vector<std::string> stray;
         for (const auto& e : fs::directory_iterator(dir.path())) {
             const std::string name = e.path().filename();
