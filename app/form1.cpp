@@ -14,8 +14,11 @@
 
 namespace nimbrel {
 
-Form1::Form1(Platform& platform, std::string folder, QWidget* parent)
-    : QWidget(parent), programFolder(std::move(folder)), platform_(platform) {
+Form1::Form1(Platform& platform, std::string folder, DesktopOptions options, QWidget* parent)
+    : QWidget(parent),
+      programFolder(std::move(folder)),
+      desktop(std::move(options)),
+      platform_(platform) {
     const WindowDesign& d = form1Design();
     setObjectName("Form1");
     setFont(qtFont(d.defaultFont));
@@ -199,14 +202,6 @@ void Form1::setMousePointer(int pointer) {
         unsetCursor();
 }
 
-namespace {
-
-// Thrown at a point where events ran and the program ended meanwhile; it
-// unwinds the handler that let them run up to runHandler.
-struct ProgramEnded {};
-
-}  // namespace
-
 void Form1::endProgram() {
     ended_ = true;
     Timer1.stop();
@@ -217,7 +212,7 @@ void Form1::endProgram() {
 }
 
 void Form1::closeEvent(QCloseEvent* event) {
-    if (closeToTray && !ended_) {
+    if (desktop.closeToTray && !ended_) {
         // The user chose to keep the program in the tray.
         event->ignore();
         hide();
@@ -232,30 +227,28 @@ void Form1::endOnSignal() {
 }
 
 void Form1::runHandler(const std::function<void()>& handler) {
-    if (ended_) return;
-    ++handlerDepth_;
-    try {
-        handler();
-    } catch (const ProgramEnded&) {
-        // A handler pressed by another one hands the stop on to the outermost.
-        if (--handlerDepth_ > 0) throw;
-        return;
-    }
-    --handlerDepth_;
+    if (!ended_) handler();
 }
 
-void Form1::stopIfEnded() const {
-    if (ended_) throw ProgramEnded{};
-}
-
-void Form1::letEventsRun() {
+bool Form1::letEventsRun() {
     platform_.doEvents();
-    stopIfEnded();
+    return !ended_;
 }
 
-void Form1::wait(int ms) {
+bool Form1::wait(int ms) {
     platform_.sleepMs(ms);
-    stopIfEnded();
+    return !ended_;
+}
+
+bool Form1::tell(const std::string& text, const std::string& title) {
+    platform_.messageBox(text, title, MsgButtons::Ok);
+    return !ended_;
+}
+
+std::optional<MsgAnswer> Form1::ask(const std::string& text, const std::string& title) {
+    const MsgAnswer answer = platform_.messageBox(text, title, MsgButtons::OkCancel);
+    if (ended_) return std::nullopt;
+    return answer;
 }
 
 void Form1::appendLog(const std::string& line) {
@@ -282,7 +275,7 @@ double Form1::longitude() const {
     return leadingNumber(Label4->caption());
 }
 
-void Form1::applyChanges(const ViewChanges& changes) {
+bool Form1::applyChanges(const ViewChanges& changes) {
     for (const ControlChange& c : changes) {
         Control* target = control(c.control);
         switch (c.property) {
@@ -312,9 +305,11 @@ void Form1::applyChanges(const ViewChanges& changes) {
                 break;
             case ControlProperty::Value:
                 target->setValue(static_cast<int>(c.number));
+                if (ended_) return false;
                 break;
         }
     }
+    return true;
 }
 
 void Form1::rightAnchorOnScreen(double newWidth, double keepOnScreen) {

@@ -28,10 +28,24 @@ namespace nimbrel {
 
 class frmSplash;
 
+// The window's desktop side, beside its designed behaviour; given at
+// construction, and the tray's menu changes the first two.
+struct DesktopOptions {
+    // A desktop notification whenever a warning sound is due.
+    bool notificationsOn = true;
+    // Closing the window leaves the program in the tray.
+    bool closeToTray = false;
+    // The benchmarks switch the arrival forecast off to weigh it.
+    bool forecasting = true;
+    // Called after each cycle has shown its status (the tray's look).
+    std::function<void()> onStatusShown;
+};
+
 class Form1 : public QWidget {
     Q_OBJECT
   public:
-    Form1(Platform& platform, std::string programFolder, QWidget* parent = nullptr);
+    Form1(Platform& platform, std::string programFolder, DesktopOptions desktop = {},
+          QWidget* parent = nullptr);
     ~Form1() override;
 
     // --- controls, by their designed names -------------------------------
@@ -105,9 +119,10 @@ class Form1 : public QWidget {
     // True once the program has ended (second instance, missing region
     // table, exit button, window closed).
     bool ended() const { return ended_; }
-    // Runs a handler from outside the program (a click, a tick, main). When
-    // the program ends while the handler lets events run, the handler stops
-    // there: nothing of it happens after the exit.
+    // Runs a handler from outside the program (a click, a tick, main),
+    // unless the program has ended. When it ends while the handler lets
+    // events run, the handler returns from that point: nothing of it
+    // happens after the exit.
     void runHandler(const std::function<void()>& handler);
     // A stop signal (SIGTERM, SIGINT, SIGHUP): the program ends as when its
     // window is closed, whatever the tray setting, and writes nothing.
@@ -137,7 +152,8 @@ class Form1 : public QWidget {
 
     void writesettings();
     void drawdetail();
-    void drawsmall(const std::string& radarPng, int16_t tintRow);
+    // False when the program ended while it let events run.
+    [[nodiscard]] bool drawsmall(const std::string& radarPng, int16_t tintRow);
     void drawbase();
     void markbase();
     void marksmall();
@@ -176,14 +192,7 @@ class Form1 : public QWidget {
     std::string savedStatusCaption;
     std::optional<Rgb> savedStatusColor;
 
-    // Desktop integration, set by main from nimbrel.ini and the tray: a
-    // desktop notification whenever a warning sound is due, closing the
-    // window into the tray, and a call after each cycle has shown its status.
-    bool notificationsOn = true;
-    // The benchmarks switch the arrival forecast off to weigh it.
-    bool forecasting = true;
-    bool closeToTray = false;
-    std::function<void()> onStatusShown;
+    DesktopOptions desktop;
 
     // What the last composite or analysis refused, for the status bar of
     // the picture; empty when all went well.
@@ -209,12 +218,13 @@ class Form1 : public QWidget {
     void reportImaging(const CompositeResult& result, Control* picture, const std::string& file);
     void placeMarker(bool base);
     void widenForViews();
+    // Any image, kept as durability says; with bmp it is also converted
+    // there. Ended: the program ended during the download.
+    enum class FetchResult { Failed, Stored, Converted, Ended };
+    [[nodiscard]] FetchResult fetchImage(const std::string& url, const std::string& file,
+                                         Durability durability, const std::string& bmp);
     // A base map: kept for good, checked before it replaces the old one.
-    bool fetchPng(const std::string& url, const std::string& file);
-    // Any image, kept as durability says; with bmp it is also converted there.
-    enum class FetchResult { Failed, Stored, Converted };
-    FetchResult fetchImage(const std::string& url, const std::string& file, Durability durability,
-                           const std::string& bmp);
+    [[nodiscard]] FetchResult fetchPng(const std::string& url, const std::string& file);
     std::string soundFile(int kind) const;
     // The steps of the update cycle.
     struct CycleAnalysis {
@@ -224,10 +234,10 @@ class Form1 : public QWidget {
         DateTime imageTime;   // the minute of the image asked for
     };
     // requested: the clock reading the image's address was made from.
-    FetchResult fetchDetailImage(std::string& clockNote, DateTime& requested);
+    [[nodiscard]] FetchResult fetchDetailImage(std::string& clockNote, DateTime& requested);
     void reportLostDetailImage(std::string& commNote);
     std::string showImageTime(const DateTime& arrived);
-    void fetchTopImage(std::string& commNote);
+    [[nodiscard]] bool fetchTopImage(std::string& commNote);
     CycleAnalysis analyse(bool converted, const LocationPixel& loc);
     void tellTheUser(const CycleAnalysis& analysis, const std::string& clockNote,
                      const std::string& commNote, const std::string& stamp);
@@ -257,21 +267,26 @@ class Form1 : public QWidget {
     void prepareProgramFiles();
     StartupSettings applySettings();
     void fallBackToRememberedLocation(const RegionBounds& b);
-    void fetchBaseMaps();
+    [[nodiscard]] bool fetchBaseMaps();
     void fillCityList(const RegionBounds& b);
     void startWatchingOrAskForLocation(bool located);
     // The steps of the location-setting mode.
     void enterSettingMode();
-    void leaveSettingMode();
+    [[nodiscard]] bool leaveSettingMode();
     void keepAcceptedLocation();
-    // Applies a view's changes to the controls, in order.
-    void applyChanges(const ViewChanges& changes);
+    // Applies a view's changes to the controls, in order. A value set runs
+    // its click handler; false when one of them ended the program, and the
+    // rest is not applied.
+    bool applyChanges(const ViewChanges& changes);
     void endProgram();
-    // The points where the window's events may run; each stops the running
-    // handler when the program ended meanwhile.
-    void letEventsRun();
-    void wait(int ms);
-    void stopIfEnded() const;
+    // The points where the window's events may run. Each says whether the
+    // program goes on; when it does not, the handler returns at once.
+    [[nodiscard]] bool letEventsRun();
+    [[nodiscard]] bool wait(int ms);
+    // A message box with OK, and one that asks; nullopt when the program
+    // ended while it was open.
+    [[nodiscard]] bool tell(const std::string& text, const std::string& title);
+    [[nodiscard]] std::optional<MsgAnswer> ask(const std::string& text, const std::string& title);
     void appendLog(const std::string& line);
     void prependHistoryLine(const std::string& line);
 
@@ -284,7 +299,6 @@ class Form1 : public QWidget {
     std::string caption_;
     int mousePointer_ = 0;
     bool ended_ = false;
-    int handlerDepth_ = 0;
     bool cycleRunning_ = false;
     Levels levels_{};  // this cycle's nearness of the four strengths
     std::string forecastLine_;

@@ -63,18 +63,19 @@ void Form1::Command4_Click() {
             first = false;
             continue;
         }
-        drawsmall(historyFiles[s.slot], s.tint);
+        if (!drawsmall(historyFiles[s.slot], s.tint)) return;
         Label15->setCaption(playbackTimeText(historyTimes[s.slot]));
         if (first) Label16->setCaption(Label15->caption());
         first = false;
         Label15->refresh();
         Label16->refresh();
-        wait(s.pauseMs);
+        if (!wait(s.pauseMs)) return;
     }
     for (Control* c : {Command4, Check1, Check2, Option1, Option3}) c->setEnabled(true);
     Command1->setVisible(true);
     Label16->setVisible(false);
     Option2_Click();
+    if (ended_) return;
     Label15->setCaption(kept);
     cycleRunning_ = cycleWasRunning;
 }

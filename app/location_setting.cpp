@@ -15,16 +15,15 @@ void Form1::Check2_Click() {
     Label2->setCaption(savedStatusCaption);
     Label2->setBackColor(savedStatusColor);
     if (Label3->caption().empty() || Label4->caption().empty()) {
-        platform_.messageBox("地点の緯度経度を入力して下さい", "お願い", MsgButtons::Ok);
+        if (!tell("地点の緯度経度を入力して下さい", "お願い")) return;
         Check2->setValue(1);
         return;
     }
     if (Text2->text() != Label3->caption() && Text3->text() != Label4->caption() &&
         !Text2->text().empty() && !Text3->text().empty() && locationAccepted == 0) {
-        platform_.messageBox("okボタンが押されていません\r\n入力した位置は反映されていません",
-                             "注意", MsgButtons::Ok);
+        if (!tell("okボタンが押されていません\r\n入力した位置は反映されていません", "注意")) return;
     }
-    leaveSettingMode();
+    if (!leaveSettingMode()) return;
     if (locationAccepted == 1) keepAcceptedLocation();
 }
 
@@ -46,13 +45,13 @@ void Form1::enterSettingMode() {
     locationAccepted = 0;
 }
 
-void Form1::leaveSettingMode() {
-    applyChanges(leavingSettingModeChanges());
+bool Form1::leaveSettingMode() {
+    if (!applyChanges(leavingSettingModeChanges())) return false;
     rightAnchorOnScreen(12980, 4000);
     setWidth(12980);
     setHeight(10149);
     marksmall();
-    applyChanges(backInFullViewChanges());
+    return applyChanges(backInFullViewChanges());
 }
 
 void Form1::keepAcceptedLocation() {
@@ -77,7 +76,7 @@ void Form1::Command3_Click() {
     double lon = leadingNumber(Text3->text());
     // A typed location on a bound of the region is out of range.
     if (!insideStrict(regionBounds(regions, currentRegion), lat, lon)) {
-        platform_.messageBox("範囲外です", "エラー", MsgButtons::Ok);
+        if (!tell("範囲外です", "エラー")) return;
         Text2->setText("");
         Text3->setText("");
         return;

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "app/controls.h"
+#include "app/desktop.h"
 #include "app/form1.h"
 #include "app/tray.h"
 #include "cycle/desktop_texts.h"
@@ -32,49 +33,31 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    nimbrel::Form1 form(platform, folder.folder);
+    // Our own settings (tray, notifications), and the tray where the
+    // desktop has one.
+    const std::string ownPath = folder.folder + nimbrel::kOwnSettingsFileName;
+    nimbrel::OwnSettings own = nimbrel::readOwnSettings(ownPath);
+    std::unique_ptr<nimbrel::RainTray> tray;
+    nimbrel::DesktopOptions desktop;
+    desktop.notificationsOn = own.notifications;
+    const bool withTray = nimbrel::RainTray::available();
+    desktop.closeToTray = withTray && own.keepInTray;
+    nimbrel::Form1* window = nullptr;
+    desktop.onStatusShown = [&] {
+        if (tray)
+            tray->update(nimbrel::trayLook(window->Label2->caption(), window->Label2->backColor(),
+                                           window->forecastLine()));
+    };
+    nimbrel::Form1 form(platform, folder.folder, std::move(desktop));
+    window = &form;
     platform.setMainWindow(&form);
     // kill, Ctrl-C or the session's end: as closing the window, through the
     // event loop, never in the middle of a write.
     nimbrel::StopSignals stopSignals([&](int) { form.endOnSignal(); });
-
-    // Our own settings (tray, notifications), and the tray where the
-    // desktop has one.
-    const std::string ownPath = form.programFolder + nimbrel::kOwnSettingsFileName;
-    nimbrel::OwnSettings own = nimbrel::readOwnSettings(ownPath);
-    form.notificationsOn = own.notifications;
-    std::unique_ptr<nimbrel::RainTray> tray;
-    if (nimbrel::RainTray::available()) {
-        nimbrel::TrayCallbacks callbacks;
-        callbacks.toggleWindow = [&] {
-            if (form.isVisible()) {
-                form.hide();
-            } else {
-                form.show();
-                form.raise();
-                form.activateWindow();
-            }
-        };
-        callbacks.manualUpdate = [&] { form.Command1->press(); };
-        callbacks.setNotifications = [&](bool on) {
-            own.notifications = on;
-            form.notificationsOn = on;
-            (void)nimbrel::writeOwnSettings(ownPath, own);
-        };
-        callbacks.setKeepInTray = [&](bool on) {
-            own.keepInTray = on;
-            form.closeToTray = on;
-            QApplication::setQuitOnLastWindowClosed(!on);
-            (void)nimbrel::writeOwnSettings(ownPath, own);
-        };
-        callbacks.quit = [&] { form.Command2->press(); };
-        tray = std::make_unique<nimbrel::RainTray>(callbacks, own);
-        form.closeToTray = own.keepInTray;
+    if (withTray) {
+        tray = std::make_unique<nimbrel::RainTray>(nimbrel::windowTrayCallbacks(form, own, ownPath),
+                                                   own);
         QApplication::setQuitOnLastWindowClosed(!own.keepInTray);
-        form.onStatusShown = [&] {
-            tray->update(nimbrel::trayLook(form.Label2->caption(), form.Label2->backColor(),
-                                           form.forecastLine()));
-        };
         tray->show();
     }
 

@@ -12,12 +12,12 @@ void Form1::Command6_Click() {
     // first so that a long typed number is never converted to an integer.
     int region = static_cast<int>(n);
     if (n != region) return;
-    if (platform_.messageBox(regions.regionName[region] + "に、地域変更します", "変更 確認",
-                             MsgButtons::OkCancel) != MsgAnswer::Ok)
+    if (ask(regions.regionName[region] + "に、地域変更します", "変更 確認") != MsgAnswer::Ok)
         return;
     Label3->setCaption(numberText(entryLatitude));
     Label4->setCaption(numberText(entryLongitude));
-    Check2->setValue(0);
+    Check2->setValue(0);  // may ask for a location first
+    if (ended_) return;
     Check1->setValue(0);
     Check1_Click();
     currentRegion = static_cast<int16_t>(region);

@@ -21,8 +21,8 @@ namespace nimbrel {
 void Form1::Form_Load() {
     // One instance per program folder.
     if (platform_.anotherInstanceRunning(programFolder)) {
-        platform_.messageBox("既に起動されています。", "nimbrel", MsgButtons::Ok);
-        endProgram();
+        // Unless it ended while the box was open (its close box, a signal).
+        if (tell("既に起動されています。", "nimbrel")) endProgram();
         return;
     }
     splash_->showSplash();
@@ -30,8 +30,7 @@ void Form1::Form_Load() {
     // Without the region table the program cannot work.
     RegionTableResult table = readRegionTable(programFolder + files::kRegionTable);
     if (!table.ok()) {
-        platform_.messageBox(regionTableErrorText(table), "nimbrel", MsgButtons::Ok);
-        endProgram();
+        if (tell(regionTableErrorText(table), "nimbrel")) endProgram();
         return;
     }
     regions = table.table;
@@ -48,7 +47,7 @@ void Form1::Form_Load() {
     if (Combo1->itemCount() < 2)
         for (const std::string& item : regionListItems(regions)) Combo1->addItem(item);
     Combo1->setText(regionItemText(regions, currentRegion));
-    fetchBaseMaps();
+    if (!fetchBaseMaps()) return;
     drawbase();
     if (s.windowPosition) {
         windowLeft = s.windowPosition->left;
@@ -146,7 +145,7 @@ void Form1::fallBackToRememberedLocation(const RegionBounds& b) {
     }
 }
 
-void Form1::fetchBaseMaps() {
+bool Form1::fetchBaseMaps() {
     // A whole base map on disk is never fetched again; one that does not
     // decode (cut short by a crash or a full disk) would otherwise leave the
     // map blank for good.
@@ -160,18 +159,20 @@ void Form1::fetchBaseMaps() {
     for (const BaseMap& m : maps) {
         if (!checkPng(m.png).ok()) {
             // Kept for good once stored, so only a whole, decodable map is.
-            const bool stored = fetchPng(serverBase + "/xbandradar/map/" + key + m.path, m.png);
-            letEventsRun();
-            if (!stored) {
-                platform_.messageBox(std::string("通信エラーが発生しました　一旦終了し") + kCrLf +
-                                         "インターネットとの接続を確認した上で" + kCrLf +
-                                         "　再度起動して下さい　　" + timeText(platform_.now()),
-                                     "nimbrel", MsgButtons::Ok);
-            }
+            const FetchResult stored =
+                fetchPng(serverBase + "/xbandradar/map/" + key + m.path, m.png);
+            if (stored == FetchResult::Ended || !letEventsRun()) return false;
+            if (stored == FetchResult::Failed &&
+                !tell(std::string("通信エラーが発生しました　一旦終了し") + kCrLf +
+                          "インターネットとの接続を確認した上で" + kCrLf +
+                          "　再度起動して下さい　　" + timeText(platform_.now()),
+                      "nimbrel"))
+                return false;
         }
         imgtobmp(m.bmp, m.png);
-        letEventsRun();
+        if (!letEventsRun()) return false;
     }
+    return true;
 }
 
 void Form1::fillCityList(const RegionBounds& b) {
@@ -196,6 +197,7 @@ void Form1::startWatchingOrAskForLocation(bool located) {
         splash_->Label5->setCaption("東経 " + Label4->caption());
         splash_->repaint();
         Command1->press();
+        if (ended_) return;
         marksmall();
         Label8->setCaption(charLeft(Label3->caption(), 9) + "  " + charLeft(Label4->caption(), 9) +
                            " ☆");

@@ -35,8 +35,8 @@ void Form1::Timer1_Timer() {
     if (tickStartsCycle(tickCount, tickThreshold)) Command1->press();
 }
 
-bool Form1::fetchPng(const std::string& url, const std::string& file) {
-    return fetchImage(url, file, Durability::Kept, {}) != FetchResult::Failed;
+Form1::FetchResult Form1::fetchPng(const std::string& url, const std::string& file) {
+    return fetchImage(url, file, Durability::Kept, {});
 }
 
 Form1::FetchResult Form1::fetchImage(const std::string& url, const std::string& file,
@@ -53,7 +53,7 @@ Form1::FetchResult Form1::fetchImage(const std::string& url, const std::string& 
     std::error_code ec;
     if (ended_) {
         std::filesystem::remove(part, ec);
-        stopIfEnded();
+        return FetchResult::Ended;
     }
     if (downloaded) {
         if (bmp.empty()) {
@@ -114,10 +114,11 @@ void Form1::Command1_Click() {
     dropPendingForecast();
     DateTime requested;
     const FetchResult detail = fetchDetailImage(clockNote, requested);
+    if (detail == FetchResult::Ended) return;
     if (detail == FetchResult::Failed) {
         reportLostDetailImage(commNote);
         showForecast(Forecast{ForecastGap::BadFrames});
-        if (onStatusShown) onStatusShown();
+        if (desktop.onStatusShown) desktop.onStatusShown();
         return;
     }
     const DateTime arrived = platform_.now();
@@ -126,14 +127,14 @@ void Form1::Command1_Click() {
     // written (a full disk) leaves the previous image's pixels in place; they
     // must not pass for the newest.
     const bool converted = detail == FetchResult::Converted;
-    fetchTopImage(commNote);
+    if (!fetchTopImage(commNote)) return;
     CycleAnalysis analysis = analyse(converted, loc);
     // The image is the one asked for, whatever minute the clock reads once
     // it has arrived.
     analysis.imageTime = imageDateTime(requested);
     if (analysis.ok) tellTheUser(analysis, clockNote, commNote, stamp);
     if (Check2->value() == 0) {
-        if (Option2->value() == 1 && Command4->enabled()) drawsmall(historyFiles[0], 0);
+        if (Option2->value() == 1 && Command4->enabled() && !drawsmall(historyFiles[0], 0)) return;
         if (Option3->value() == 1) drawdetail();
     }
     setNextInterval(analysis);
@@ -144,7 +145,7 @@ void Form1::Command1_Click() {
     }
     locationAccepted = 0;
     setMousePointer(0);
-    if (onStatusShown) onStatusShown();
+    if (desktop.onStatusShown) desktop.onStatusShown();
     // Everything the cycle tells the user has been told; the forecast
     // follows when its past images are in.
     if (analysis.ok) startForecast(std::move(analysis), loc);
@@ -160,10 +161,10 @@ Form1::FetchResult Form1::fetchDetailImage(std::string& clockNote, DateTime& req
     for (const DetailAttempt& a : kDetailAttempts) {
         if (a.clockNote) clockNote = kClockNote;
         if (a.ringFirst) platform_.playSound(soundFile(0));
-        if (a.pauseMs > 0) wait(a.pauseMs);
+        if (a.pauseMs > 0 && !wait(a.pauseMs)) return FetchResult::Ended;
         detail = fetchImage(url, programFolder + files::kDetailImage, Durability::Replaceable,
                             programFolder + files::kDetailBitmap);
-        letEventsRun();
+        if (detail == FetchResult::Ended || !letEventsRun()) return FetchResult::Ended;
         if (detail != FetchResult::Failed) break;
     }
     return detail;
@@ -189,7 +190,7 @@ std::string Form1::showImageTime(const DateTime& arrived) {
     return stamp;
 }
 
-void Form1::fetchTopImage(std::string& commNote) {
+bool Form1::fetchTopImage(std::string& commNote) {
     // One attempt. When the small view is to be drawn from it, it is
     // converted with the download as well.
     const std::string url = radarImageAddress(serverBase, regions.regionKey[currentRegion],
@@ -199,9 +200,10 @@ void Form1::fetchTopImage(std::string& commNote) {
     const FetchResult top =
         fetchImage(url, historyFiles[0], Durability::Replaceable,
                    smallViewDue ? programFolder + files::kTopBitmap : std::string());
+    if (top == FetchResult::Ended) return false;
     if (top == FetchResult::Failed) commNote += kTopFailedNote;
     if (top == FetchResult::Converted) smallBitmapFrom_ = historyFiles[0];
-    letEventsRun();
+    return letEventsRun();
 }
 
 Form1::CycleAnalysis Form1::analyse(bool converted, const LocationPixel& loc) {
@@ -247,7 +249,8 @@ void Form1::tellTheUser(const CycleAnalysis& a, const std::string& clockNote,
     platform_.playSound(soundFile(static_cast<int>(kind)));
     // The notification goes out with the forecast's line once it is ready
     // (within the past images' budget), or at the cycle's end without one.
-    if (notificationsOn) noticeDue_ = PendingNotice{head, Label2->caption(), levels_[kIntense] > 0};
+    if (desktop.notificationsOn)
+        noticeDue_ = PendingNotice{head, Label2->caption(), levels_[kIntense] > 0};
 }
 
 void Form1::setNextInterval(const CycleAnalysis& a) {
@@ -282,7 +285,7 @@ void Form1::startForecast(CycleAnalysis&& a, const LocationPixel& loc) {
     status.statusText = Label2->caption();
     status.statusColour = Label2->backColor().value_or(kButtonFace);
     status.levels = strengthLevels(a.scan.counts);
-    if (!forecasting) {
+    if (!desktop.forecasting) {
         status.forecast = Forecast{ForecastGap::TooFewFrames};
         writeStatusJson(status);
         sendNotice("");
@@ -337,7 +340,7 @@ void Form1::finishForecast() {
     showForecast(job->status.forecast);
     writeStatusJson(job->status);
     sendNotice(forecastLine_);
-    if (onStatusShown) onStatusShown();
+    if (desktop.onStatusShown) desktop.onStatusShown();
 }
 
 void Form1::dropPendingForecast() {

@@ -60,12 +60,12 @@ void Form1::drawdetail() {
     Shape1->setVisible(false);
 }
 
-void Form1::drawsmall(const std::string& radarPng, int16_t tintRow) {
+bool Form1::drawsmall(const std::string& radarPng, int16_t tintRow) {
     // The cycle's fetch may have converted this very download already.
     if (smallBitmapFrom_.empty() || smallBitmapFrom_ != radarPng)
         imgtobmp(programFolder + files::kTopBitmap, radarPng);
     smallBitmapFrom_.clear();
-    letEventsRun();
+    if (!letEventsRun()) return false;
     if (tintRow < 0 || tintRow > 5) tintRow = 0;
     Tint tint{tintOffsets[tintRow][0], tintOffsets[tintRow][1], tintOffsets[tintRow][2]};
     const std::string out = programFolder + files::kPicture;
@@ -74,6 +74,7 @@ void Form1::drawsmall(const std::string& radarPng, int16_t tintRow) {
                      out, viewParams(true), tint);
     reportImaging(r, Image2, out);
     if (r.ok()) showIfEnlarged(*this, Image2);
+    return true;
 }
 
 void Form1::drawbase() {
@@ -124,7 +125,7 @@ void Form1::Option1_Click() {
 void Form1::Option2_Click() {
     widenForViews();
     Text1->setVisible(false);
-    drawsmall(historyFiles[0], 0);
+    if (!drawsmall(historyFiles[0], 0)) return;
     marksmall();
     setMousePointer(0);
     if (historyTimes[2] != 0) Command4->setVisible(true);

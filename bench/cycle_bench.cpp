@@ -336,8 +336,8 @@ int main(int argc, char** argv) {
         const char* name;
         void (*select)(Form1&);
     } views[] = {
-        {"compact view, forecast off", [](Form1& f) { f.forecasting = false; }},
-        {"compact view", [](Form1& f) { f.forecasting = true; }},
+        {"compact view, forecast off", [](Form1& f) { f.desktop.forecasting = false; }},
+        {"compact view", [](Form1& f) { f.desktop.forecasting = true; }},
         {"full view, radar picture (Option2)", [](Form1& f) { f.Check1->setValue(1); }},
         {"full view, detail picture (Option3)", [](Form1& f) { f.Option3->setValue(1); }},
     };

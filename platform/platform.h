@@ -52,7 +52,9 @@ class Platform {
     // next doEvents and timer ticks are dropped.
     virtual void sleepMs(int ms) = 0;
     virtual DateTime now() = 0;
-    // A modal message box; title is the window title of the box.
+    // A modal message box; title is the window title of the box. The
+    // window's events run while it is open; when the program ends meanwhile
+    // (or has ended) the box closes and the answer is Cancel.
     virtual MsgAnswer messageBox(const std::string& text, const std::string& title,
                                  MsgButtons buttons) = 0;
     // Lets pending window events (timer ticks, clicks) run.
@@ -61,8 +63,8 @@ class Platform {
     // True when another instance already runs from this program folder. The
     // first caller takes a lock that is released when its process ends.
     virtual bool anotherInstanceRunning(const std::string& programFolder) = 0;
-    // The program has ended: a wait or download under way returns at once
-    // (the download fails), and later ones do nothing.
+    // The program has ended: a wait, download or message box under way
+    // returns at once (the download fails), and later ones do nothing.
     virtual void endWaits() = 0;
     // Shows a desktop notification that replaces the previous one; critical
     // for the strongest warnings. Without a notification service nothing

@@ -261,6 +261,7 @@ DateTime RealPlatform::now() {
 
 MsgAnswer RealPlatform::messageBox(const std::string& text, const std::string& title,
                                    MsgButtons buttons) {
+    if (ended_) return MsgAnswer::Cancel;
     const QString caption =
         title.empty() ? QStringLiteral("nimbrel") : QString::fromStdString(title);
     QMessageBox box(
@@ -270,7 +271,9 @@ MsgAnswer RealPlatform::messageBox(const std::string& text, const std::string& t
     box.setTextFormat(Qt::PlainText);
     box.setDefaultButton(QMessageBox::Ok);
     if (buttons == MsgButtons::OkCancel) box.setEscapeButton(QMessageBox::Cancel);
+    // The exit leaves every event loop, this box's too.
     box.exec();
+    if (ended_) return MsgAnswer::Cancel;
     if (buttons == MsgButtons::Ok) return MsgAnswer::Ok;
     return box.clickedButton() == box.button(QMessageBox::Ok) ? MsgAnswer::Ok : MsgAnswer::Cancel;
 }

@@ -2,11 +2,13 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QMouseEvent>
 #include <QPixmap>
 #include <filesystem>
 #include <map>
 
+#include "app/desktop.h"
 #include "settings/settings_file.h"
 #include "support/fake/app_fixture.h"
 
@@ -160,6 +162,7 @@ class ExitMidHandlerTest : public AppFixture {
         size_t downloads = 0, sleeps = 0, sounds = 0;
         std::map<std::string, std::string> files;
         std::string label2, label15, text4, caption;
+        double width = 0;
         bool operator==(const Trail&) const = default;
     };
     Trail trail() {
@@ -173,6 +176,7 @@ class ExitMidHandlerTest : public AppFixture {
         t.label15 = form->Label15->caption();
         t.text4 = form->Text4->text();
         t.caption = form->caption();
+        t.width = form->Width();
         return t;
     }
     // A rainy or quiet image for Tokyo's region, the LOG box ticked.
@@ -190,7 +194,8 @@ class ExitMidHandlerTest : public AppFixture {
         platform.advanceSeconds(60);
     }
     // Presses the exit at the n-th point where events run or the program
-    // waits; false when act has fewer points than n.
+    // waits (a pause, a download, a message box, the forecast's answers);
+    // false when act has fewer points than n.
     bool exitAt(int n, const std::function<void()>& act) {
         int seen = 0;
         bool pressed = false;
@@ -201,12 +206,16 @@ class ExitMidHandlerTest : public AppFixture {
             form->Command2->press();
             atExit = trail();
         };
-        platform.onDoEvents = hook;
-        platform.onSleep = hook;
+        for (auto* h : hooks()) *h = hook;
         form->runHandler(act);
-        platform.onDoEvents = nullptr;
-        platform.onSleep = nullptr;
+        for (auto* h : hooks()) *h = nullptr;
         if (!pressed) return false;
+        expectNothingAfter(atExit);
+        return true;
+    }
+    // The exit's steps were the last: settings and its log line written,
+    // and nothing of the interrupted handlers since.
+    void expectNothingAfter(Trail atExit) {
         EXPECT_TRUE(form->ended());
         EXPECT_GE(platform.endWaitsCalls, 1);
         const std::string log = atExit.files["2405.log"];
@@ -220,10 +229,22 @@ class ExitMidHandlerTest : public AppFixture {
         EXPECT_EQ(after.label15, atExit.label15);
         EXPECT_EQ(after.text4, atExit.text4);
         EXPECT_EQ(after.caption, atExit.caption);
+        EXPECT_EQ(after.width, atExit.width);
         for (const auto& [name, bytes] : after.files)
             EXPECT_TRUE(atExit.files.count(name) && atExit.files[name] == bytes) << name;
         EXPECT_EQ(after.files.size(), atExit.files.size());
-        return true;
+    }
+    std::vector<std::function<void()>*> hooks() {
+        return {&platform.onDoEvents, &platform.onSleep, &platform.onMessageBox,
+                &platform.onDownload, &platform.onFetchAnswers};
+    }
+    // In the location-setting mode with a location typed.
+    void typeInSettingMode(const std::string& lat, const std::string& lon) {
+        startWithLog();
+        form->Check1->setValue(1);
+        form->Check2->setValue(1);
+        form->Text2->setText(lat);
+        form->Text3->setText(lon);
     }
 };
 
@@ -232,6 +253,7 @@ TEST_F(ExitMidHandlerTest, NothingFollowsTheExitWhereverItInterrupts) {
         const char* name;
         std::function<void()> arrange;
         std::function<void()> act;
+        int points = 2;  // at least
     };
     const std::vector<Case> cases = {
         {"a cycle that finds rain",
@@ -270,6 +292,25 @@ TEST_F(ExitMidHandlerTest, NothingFollowsTheExitWhereverItInterrupts) {
              }
          },
          [&] { form->Command4_Click(); }},
+        {"leaving the location setting with a typed location not taken",
+         [&] { typeInSettingMode("35.7", "139.7"); }, [&] { form->Check2->setValue(0); }},
+        {"leaving the location setting with a new location taken",
+         [&] {
+             typeInSettingMode("35.7", "139.7");
+             form->Command3->press();
+             serveTokyo(true);
+         },
+         [&] { form->Check2->setValue(0); }},
+        {"a typed location out of range", [&] { typeInSettingMode("40", "139.7"); },
+         [&] { form->Command3_Click(); }, 1},
+        {"a region change whose base maps cannot be had",
+         [&] {
+             startWithLog();
+             form->Combo1->setText(" 7:地域7");
+             for (const char* map : {"r7.png", "r7s.png"}) fs::remove(file(map));
+             platform.failNextDownloads = 2;
+         },
+         [&] { form->Command6_Click(); }},
     };
     for (const Case& c : cases) {
         int points = 0;
@@ -281,6 +322,40 @@ TEST_F(ExitMidHandlerTest, NothingFollowsTheExitWhereverItInterrupts) {
             if (!exitAt(n, c.act)) break;
             points = n;
         }
-        EXPECT_GE(points, 2) << c.name;
+        EXPECT_GE(points, c.points) << c.name;
     }
+}
+
+TEST_F(ExitMidHandlerTest, TheTraysExitInATickUnderAMessageBoxEndsBoth) {
+    // The box asks about a typed location on leaving the setting mode; while
+    // it is open a tick falls due and runs a cycle, and the tray's 終了 is
+    // chosen during that cycle's download.
+    typeInSettingMode("35.7", "139.7");
+    serveTokyo(true);
+    OwnSettings own;
+    RainTray tray(windowTrayCallbacks(*form, own, file("nimbrel.ini")), own);
+    form->Timer1.setInterval(1);
+    Trail atExit;
+    bool quit = false;
+    platform.onMessageBox = [&] {
+        form->tickCount = form->tickThreshold - 1;
+        QElapsedTimer waited;
+        waited.start();
+        while (!quit && waited.elapsed() < 5000) QCoreApplication::processEvents();
+    };
+    platform.onDownload = [&] {
+        if (quit) return;
+        quit = true;
+        tray.quitAction()->trigger();
+        atExit = trail();
+    };
+    const size_t downloads = platform.downloadedUrls.size();
+    form->Check2->setValue(0);
+    platform.onMessageBox = nullptr;
+    platform.onDownload = nullptr;
+    ASSERT_TRUE(quit) << "no tick ran while the box was open";
+    EXPECT_EQ(platform.messages.size(), 1u);
+    EXPECT_EQ(platform.downloadedUrls.size(), downloads + 1);
+    EXPECT_EQ(form->Width(), 3420);  // the exit's compact view, not the full view of leaving
+    expectNothingAfter(atExit);
 }

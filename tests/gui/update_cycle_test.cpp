@@ -200,9 +200,9 @@ TEST_F(UpdateCycleTest, NotificationsFollowTheSoundsAndTheirSwitch) {
         SetUp();
         startQuiet();
         form->soundLevel = static_cast<int16_t>(c.soundLevel);
-        form->notificationsOn = c.notificationsOn;
+        form->desktop.notificationsOn = c.notificationsOn;
         int shown = 0;
-        form->onStatusShown = [&] { ++shown; };
+        form->desktop.onStatusShown = [&] { ++shown; };
         serveRadar(6, ringOf(c.index, 25, 30));
         form->Command1->press();
         EXPECT_EQ(shown, 1);  // the status

@@ -82,6 +82,7 @@ void AppFixture::writeSettingsFile(const std::string& bytes) {
 
 void AppFixture::start() {
     form = std::make_unique<Form1>(platform, folder());
+    platform.waitsEnded = false;  // a window before this one may have ended
     form->Form_Load();
     // The event loop then brings in the forecast's past images.
     platform.answerFetches();

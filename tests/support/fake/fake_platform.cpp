@@ -16,6 +16,8 @@ DownloadResult FakePlatform::download(const std::string& url, const std::string&
     downloadedUrls.push_back(url);
     downloadedFiles.push_back(file);
     lastDurability = durability;
+    if (onDownload) onDownload();
+    if (waitsEnded) return {DownloadStatus::Cancelled, 0, "the program has ended"};
     if (failNextDownloads > 0) {
         --failNextDownloads;
         return failed;
@@ -40,8 +42,11 @@ void FakePlatform::fetchInBackground(std::vector<std::string> urls,
 
 void FakePlatform::answerFetches() {
     // Answers may ask for more; those wait for the next call.
+    if (pendingFetches.empty()) return;
+    if (onFetchAnswers) onFetchAnswers();
     std::vector<PendingFetch> due;
     due.swap(pendingFetches);
+    if (waitsEnded) return;
     for (PendingFetch& p : due) {
         std::vector<FetchedBytes> answers;
         for (const std::string& url : p.urls) {
@@ -84,6 +89,8 @@ void FakePlatform::sleepMs(int ms) {
 MsgAnswer FakePlatform::messageBox(const std::string& text, const std::string& title,
                                    MsgButtons buttons) {
     messages.push_back({text, title, buttons});
+    if (onMessageBox) onMessageBox();
+    if (waitsEnded) return MsgAnswer::Cancel;
     if (answers.empty()) return MsgAnswer::Ok;
     MsgAnswer a = answers.front();
     answers.pop_front();

@@ -40,9 +40,14 @@ class FakePlatform : public Platform {
     void doEvents() override;
     ScreenTwips screenSizeTwips() override { return screen; }
     bool anotherInstanceRunning(const std::string&) override { return otherInstance; }
-    // Recorded only: what the program asks of the platform after it has
-    // ended stays visible to the tests.
-    void endWaits() override { ++endWaitsCalls; }
+    // Recorded: what the program asks of the platform after it has ended
+    // stays visible to the tests. Downloads and message boxes then fail or
+    // answer Cancel at once, as the real ones do, until a test sets
+    // waitsEnded back for another window.
+    void endWaits() override {
+        ++endWaitsCalls;
+        waitsEnded = true;
+    }
     void notify(const std::string& summary, const std::string& body, bool critical) override {
         notifications.push_back({summary, body, critical});
     }
@@ -90,10 +95,19 @@ class FakePlatform : public Platform {
     bool otherInstance = false;
     int doEventsCalls = 0;
     int endWaitsCalls = 0;
+    bool waitsEnded = false;
     std::function<void()> onDoEvents;
     // Runs after a pause is recorded: the real platform lets the exit
     // through while it waits.
     std::function<void()> onSleep;
+    // Run while a message box is open, a download is under way and the
+    // background fetches' answers are about to be handed over: the real
+    // platform runs the window's events at each (ticks, the tray, the
+    // close box). A download or box the program ended meanwhile fails or
+    // answers Cancel; fetches it ended are not handed over.
+    std::function<void()> onMessageBox;
+    std::function<void()> onDownload;
+    std::function<void()> onFetchAnswers;
 };
 
 }  // namespace nimbrel
