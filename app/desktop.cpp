@@ -2,7 +2,19 @@
 
 #include <QApplication>
 
+#include "base/diagnostics.h"
+
 namespace nimbrel {
+
+namespace {
+
+void keepOwnSettings(const std::string& path, const OwnSettings& own) {
+    // The choice holds for this run whatever the file says.
+    const ReplaceResult r = writeOwnSettings(path, own);
+    if (!r.ok()) diagnose(path, r.reasonText());
+}
+
+}  // namespace
 
 TrayCallbacks windowTrayCallbacks(Form1& form, OwnSettings& own, const std::string& ownPath) {
     TrayCallbacks callbacks;
@@ -22,13 +34,13 @@ TrayCallbacks windowTrayCallbacks(Form1& form, OwnSettings& own, const std::stri
     callbacks.setNotifications = [&form, &own, ownPath](bool on) {
         own.notifications = on;
         form.desktop.notificationsOn = on;
-        (void)writeOwnSettings(ownPath, own);
+        keepOwnSettings(ownPath, own);
     };
     callbacks.setKeepInTray = [&form, &own, ownPath](bool on) {
         own.keepInTray = on;
         form.desktop.closeToTray = on;
         QApplication::setQuitOnLastWindowClosed(!on);
-        (void)writeOwnSettings(ownPath, own);
+        keepOwnSettings(ownPath, own);
     };
     return callbacks;
 }

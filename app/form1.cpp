@@ -8,6 +8,7 @@
 #include <cmath>
 
 #include "app/splash.h"
+#include "base/diagnostics.h"
 #include "base/text_util.h"
 #include "platform/busy_wait.h"
 #include "settings/log_file.h"
@@ -253,7 +254,8 @@ std::optional<MsgAnswer> Form1::ask(const std::string& text, const std::string& 
 
 void Form1::appendLog(const std::string& line) {
     // A record for the user only: a log that cannot be written is skipped.
-    (void)appendLogLine(logFilePath, line);
+    const LogWriteResult r = appendLogLine(logFilePath, line);
+    if (!r.ok()) diagnose(logFilePath, r.reasonText());
 }
 
 void Form1::prependHistoryLine(const std::string& line) {

@@ -194,10 +194,6 @@ class Form1 : public QWidget {
 
     DesktopOptions desktop;
 
-    // What the last composite or analysis refused, for the status bar of
-    // the picture; empty when all went well.
-    std::string lastImagingProblem;
-
   protected:
     void moveEvent(QMoveEvent* event) override;
     // Closing the window other than by the exit button ends the program at

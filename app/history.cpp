@@ -1,9 +1,11 @@
 // Keeping the six previous small radar images and playing them back.
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 
 #include "app/form1.h"
+#include "base/diagnostics.h"
 #include "base/text_util.h"
 #include "cycle/alerts.h"
 #include "location/history_time.h"
@@ -25,9 +27,11 @@ void Form1::rotatehistory() {
     std::ifstream newest(historyFiles[0], std::ios::binary);
     if (newest) {
         const std::string bytes{std::istreambuf_iterator<char>(newest), {}};
-        if (!newest.bad())
-            (void)replaceFile(historyFiles[1], {{bytes.data(), bytes.size()}},
-                              Durability::Replaceable);
+        const ReplaceResult r = newest.bad()
+                                    ? ReplaceResult{ReplaceError::WriterFailed, EIO}
+                                    : replaceFile(historyFiles[1], {{bytes.data(), bytes.size()}},
+                                                  Durability::Replaceable);
+        if (!r.ok()) diagnose(historyFiles[1], r.reasonText());
     }
     historyTimes[1] = historyTimes[0];
     if (Option2->value() == 1 && historyTimes[2] != 0 && Check1->value() == 1)

@@ -6,6 +6,7 @@
 #include "app/form1.h"
 #include "app/splash.h"
 #include "app/version_text.h"
+#include "base/diagnostics.h"
 #include "base/text_util.h"
 #include "cycle/classify.h"
 #include "platform/png_to_bmp.h"
@@ -124,10 +125,12 @@ StartupSettings Form1::applySettings() {
     Check3->setValue(s.check3);
     splash_->lblCompany->setCaption(regions.regionName[currentRegion] + "　" +
                                     splash_->lblCompany->caption());
-    if (Check3->value() == 1)
-        (void)appendStartupLogEntry(
+    if (Check3->value() == 1) {
+        const LogWriteResult r = appendStartupLogEntry(
             logFilePath, startupLogLine(platform_.now(), regions.regionName[currentRegion],
                                         Label3->caption(), Label4->caption()));
+        if (!r.ok()) diagnose(logFilePath, r.reasonText());
+    }
     return s;
 }
 
@@ -224,8 +227,10 @@ void Form1::writesettings() {
     r.check3 = Check3->value();
     r.soundLevel = soundLevel;
     r.savedLocations = savedLocations;
-    // A failed write leaves the previous file whole; nothing is reported.
-    (void)writeSettings(programFolder + files::kSettings, r);
+    // A failed write leaves the previous file whole; the window says nothing.
+    const std::string path = programFolder + files::kSettings;
+    const ReplaceResult written = writeSettings(path, r);
+    if (!written.ok()) diagnose(path, written.reasonText());
 }
 
 }  // namespace nimbrel

@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "app/form1.h"
+#include "base/diagnostics.h"
 #include "base/text_util.h"
 #include "cycle/alerts.h"
 #include "cycle/classify.h"
@@ -49,23 +50,38 @@ Form1::FetchResult Form1::fetchImage(const std::string& url, const std::string& 
     // was asked for).
     const std::string part = file + ".part";
     FetchResult result = FetchResult::Failed;
-    const bool downloaded = platform_.download(url, part, durability).stored();
+    const DownloadResult got = platform_.download(url, part, durability);
     std::error_code ec;
     if (ended_) {
         std::filesystem::remove(part, ec);
         return FetchResult::Ended;
     }
-    if (downloaded) {
-        if (bmp.empty()) {
-            if (checkPng(part).ok()) result = FetchResult::Stored;
+    if (!got.stored()) {
+        diagnose(url, got.reasonText());
+    } else if (bmp.empty()) {
+        const PngCheck check = checkPng(part);
+        if (check.ok())
+            result = FetchResult::Stored;
+        else
+            diagnose(url, "not a usable PNG: " + check.reasonText());
+    } else {
+        const ConvertResult converted = convertPngToBmp(bmp, part);
+        if (converted.ok()) {
+            result = FetchResult::Converted;
+        } else if (converted.status == PngStatus::CannotWrite) {
+            result = FetchResult::Stored;
+            diagnose(bmp, converted.reasonText());
         } else {
-            const PngStatus status = convertPngToBmp(bmp, part).status;
-            if (status == PngStatus::Ok) result = FetchResult::Converted;
-            if (status == PngStatus::CannotWrite) result = FetchResult::Stored;
+            diagnose(url, "not a usable PNG: " + converted.reasonText());
         }
     }
-    if (result != FetchResult::Failed && !moveIntoPlace(part, file, durability).ok())
-        result = FetchResult::Failed;
+    if (result != FetchResult::Failed) {
+        const ReplaceResult moved = moveIntoPlace(part, file, durability);
+        if (!moved.ok()) {
+            diagnose(file, moved.reasonText());
+            result = FetchResult::Failed;
+        }
+    }
     std::filesystem::remove(part, ec);
     return result;
 }
@@ -211,10 +227,10 @@ Form1::CycleAnalysis Form1::analyse(bool converted, const LocationPixel& loc) {
     // shown stays as it was.
     CycleAnalysis a;
     SourceBitmap bmp;
-    if (converted) bmp = readSourceBitmap(programFolder + files::kDetailBitmap);
+    const std::string bitmap = programFolder + files::kDetailBitmap;
+    if (converted) bmp = readSourceBitmap(bitmap);
     if (!converted || !bmp.ok()) {
-        lastImagingProblem = std::string(files::kDetailBitmap) + ": " +
-                             (converted ? bmp.reasonText() : std::string("not written"));
+        diagnose(bitmap, converted ? bmp.reasonText() : "not written; the image is not analysed");
         return a;
     }
     const PixelBlock block{bmp.pixels.data(), bmp.width, bmp.height, bmp.stride};
@@ -223,7 +239,7 @@ Form1::CycleAnalysis Form1::analyse(bool converted, const LocationPixel& loc) {
                       static_cast<int>(regions.regionHeightPx[currentRegion][1]));
     a.ok = a.scan.error == ScanError::None;
     if (!a.ok) {
-        lastImagingProblem = std::string(files::kDetailBitmap) + ": cannot be scanned";
+        diagnose(bitmap, "cannot be scanned");
         return a;
     }
     a.bitmap = std::move(bmp);
@@ -313,19 +329,24 @@ void Form1::startForecast(CycleAnalysis&& a, const LocationPixel& loc) {
     }
     const unsigned generation = nowcaster_.generation();
     platform_.fetchInBackground(
-        std::move(urls), kPastImagesBudget,
+        urls, kPastImagesBudget,
         // The job is the window's: one dropped meanwhile is gone, not kept
         // alive by the transfer.
         [this, alive = std::weak_ptr<int>(life_), weakJob = std::weak_ptr<ForecastJob>(job),
-         minutes, generation](std::vector<FetchedBytes> answers) {
+         minutes, urls, generation](std::vector<FetchedBytes> answers) {
             if (alive.expired() || ended_) return;
             // Answers for another region are of no use.
             if (generation == nowcaster_.generation()) {
                 for (size_t i = 0; i < minutes.size() && i < answers.size(); ++i) {
-                    if (answers[i].ok())
-                        nowcaster_.pastArrived(minutes[i], answers[i].bytes);
-                    else
+                    const std::string& url = urls[i];
+                    if (!answers[i].ok()) {
                         nowcaster_.pastFailed(minutes[i]);
+                        diagnose(url, answers[i].result.reasonText());
+                    } else if (const std::string refused =
+                                   nowcaster_.pastArrived(minutes[i], answers[i].bytes);
+                               !refused.empty()) {
+                        diagnose(url, "past image refused: " + refused);
+                    }
                 }
             }
             const std::shared_ptr<ForecastJob> current = weakJob.lock();
@@ -365,8 +386,10 @@ void Form1::showForecast(const Forecast& forecast) {
 void Form1::writeStatusJson(const StatusSnapshot& status) {
     const std::string json = statusJson(status);
     // For panels and scripts; a file that cannot be written is skipped.
-    (void)replaceFile(programFolder + files::kStatusJson, {{json.data(), json.size()}},
-                      Durability::Replaceable);
+    const std::string path = programFolder + files::kStatusJson;
+    const ReplaceResult r =
+        replaceFile(path, {{json.data(), json.size()}}, Durability::Replaceable);
+    if (!r.ok()) diagnose(path, r.reasonText());
 }
 
 }  // namespace nimbrel

@@ -1,6 +1,7 @@
 // The three views of the large area: the text picture, the small radar view
 // and the detail view, their composites and the location marker.
 #include "app/form1.h"
+#include "base/diagnostics.h"
 #include "imaging/composite.h"
 #include "imaging/marker.h"
 #include "platform/png_to_bmp.h"
@@ -35,7 +36,6 @@ void Form1::reportImaging(const CompositeResult& result, Control* picture,
     // A picture that cannot be built leaves the previous one in place; the
     // reason is shown as the picture's tooltip.
     if (result.ok()) {
-        lastImagingProblem.clear();
         // The file is written for anyone who looks at it; the window shows
         // the pixels still in memory rather than reading them back.
         if (const CompositePicture* p = result.picture)
@@ -45,7 +45,7 @@ void Form1::reportImaging(const CompositeResult& result, Control* picture,
         picture->widget()->setToolTip(QString());
         return;
     }
-    lastImagingProblem = result.reasonText();
+    diagnose(file, result.reasonText());
     picture->widget()->setToolTip(
         QString::fromStdString("地図を表示できません: " + result.shownReason()));
 }

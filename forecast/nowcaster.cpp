@@ -82,7 +82,7 @@ std::vector<long long> Nowcaster::minutesToFetch(long long newest) {
     return wanted;
 }
 
-void Nowcaster::pastArrived(long long minute, std::string_view png) {
+std::string Nowcaster::pastArrived(long long minute, std::string_view png) {
     underWay_.erase(minute);
     PngLimits limits;
     limits.maxWidth = kMaxPastSide;
@@ -92,7 +92,7 @@ void Nowcaster::pastArrived(long long minute, std::string_view png) {
                                            png.size(), classes, limits);
     if (!read.ok() || read.width == 0 || read.height == 0) {
         refusedAtCycle_[minute] = cycle_;
-        return;
+        return read.ok() ? std::string("no pixels") : read.reasonText();
     }
     failedAtCycle_.erase(minute);
     refusedAtCycle_.erase(minute);
@@ -100,6 +100,7 @@ void Nowcaster::pastArrived(long long minute, std::string_view png) {
     // The newest image of a minute, once kept, is the cycle's own.
     kept_.try_emplace(minute, encode(classes.data(), static_cast<std::ptrdiff_t>(read.width),
                                      static_cast<int>(read.width), static_cast<int>(read.height)));
+    return {};
 }
 
 void Nowcaster::pastFailed(long long minute) {

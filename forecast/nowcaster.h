@@ -41,8 +41,9 @@ class Nowcaster {
     // One call per cycle whose newest image arrived.
     std::vector<long long> minutesToFetch(long long newest);
     // A past image's answer. Bytes that are not a palette PNG within the
-    // limits are refused and not asked for again soon.
-    void pastArrived(long long minute, std::string_view png);
+    // limits are refused and not asked for again soon; the result is why,
+    // empty when the image is kept.
+    std::string pastArrived(long long minute, std::string_view png);
     // No answer (refused, timed out, given up).
     void pastFailed(long long minute);
 

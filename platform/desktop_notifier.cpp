@@ -5,6 +5,8 @@
 #include <QStringList>
 #include <QVariantMap>
 
+#include "base/diagnostics.h"
+
 namespace nimbrel {
 
 namespace {
@@ -66,6 +68,7 @@ void DesktopNotifier::send(const Request& request) {
                 r.status = NotifyStatus::NoService;
                 r.detail =
                     (reply.errorName() + QStringLiteral(": ") + reply.errorMessage()).toStdString();
+                diagnose("desktop notification", r.detail);
             }
             lastResult_ = r;
             waiting_ = false;

@@ -145,6 +145,13 @@ const char* downloadStatusName(DownloadStatus status) {
     return "unknown";
 }
 
+std::string DownloadResult::reasonText() const {
+    std::string text = downloadStatusName(status);
+    if (httpStatus != 0) text += " " + std::to_string(httpStatus);
+    if (!detail.empty()) text += ": " + detail;
+    return text;
+}
+
 namespace {
 
 int checkCancel(void* flag, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {

@@ -33,6 +33,8 @@ struct DownloadResult {
     std::string detail;   // libcurl's or the system's message, for diagnostics
 
     bool stored() const { return status == DownloadStatus::Stored; }
+    // "HTTP error 404", "timed out: Operation timed out after 30000 ms", ...
+    std::string reasonText() const;
 };
 
 struct DownloadOptions {

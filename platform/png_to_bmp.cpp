@@ -321,6 +321,12 @@ PngCheck readPngIndices(const std::string& pngPath, std::vector<uint8_t>& indice
     return result;
 }
 
+std::string PngCheck::reasonText() const {
+    std::string text = pngStatusText(status);
+    if (!detail.empty()) text += ": " + detail;
+    return text;
+}
+
 const char* pngStatusText(PngStatus status) {
     switch (status) {
         case PngStatus::Ok:

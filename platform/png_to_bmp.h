@@ -56,6 +56,7 @@ struct PngCheck {
     int colourType = -1;  // PNG colour type number (3 = palette)
     std::string detail;   // libpng's message or the system's reason, if any
     bool ok() const { return status == PngStatus::Ok; }
+    std::string reasonText() const;
 };
 
 using ConvertResult = PngCheck;

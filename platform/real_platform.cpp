@@ -21,6 +21,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/diagnostics.h"
 #include "platform/busy_wait.h"
 
 namespace nimbrel {
@@ -176,8 +177,10 @@ void RealPlatform::fetchInBackground(std::vector<std::string> urls,
 }
 
 void RealPlatform::playSound(const std::string& file) {
-    // A sound that cannot be played is not the user's concern.
-    (void)playSoundFile(file);
+    // A sound that cannot be played is not the window's concern.
+    const SoundResult r = playSoundFile(file);
+    if (r.status != SoundStatus::Played && r.status != SoundStatus::NoFileName)
+        diagnose(file, soundStatusText(r.status));
 }
 
 void RealPlatform::openUrl(const std::string& url) {
@@ -298,7 +301,9 @@ bool RealPlatform::anotherInstanceRunning(const std::string& programFolder) {
 }
 
 void RealPlatform::notify(const std::string& summary, const std::string& body, bool critical) {
-    notifier_.notify(summary, body, critical);
+    const NotifyResult r = notifier_.notify(summary, body, critical);
+    if (r.status == NotifyStatus::NoBus)
+        diagnose("desktop notification", "no session bus: " + r.detail);
 }
 
 }  // namespace nimbrel

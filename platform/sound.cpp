@@ -99,4 +99,22 @@ SoundResult playSoundFile(const std::string& file, const SoundOptions& options) 
     return result;
 }
 
+const char* soundStatusText(SoundStatus status) {
+    switch (status) {
+        case SoundStatus::Played:
+            return "played";
+        case SoundStatus::NoFileName:
+            return "no file name";
+        case SoundStatus::CannotOpenFile:
+            return "cannot open the sound file";
+        case SoundStatus::UnsupportedFormat:
+            return "unsupported sound format";
+        case SoundStatus::NoDevice:
+            return "no sound device";
+        case SoundStatus::DeviceError:
+            return "the sound device failed";
+    }
+    return "unknown";
+}
+
 }  // namespace nimbrel

@@ -28,6 +28,8 @@ struct SoundOptions {
     std::chrono::milliseconds maxLength{10'000};
 };
 
+const char* soundStatusText(SoundStatus status);
+
 SoundResult playSoundFile(const std::string& file, const SoundOptions& options = {});
 
 }  // namespace nimbrel

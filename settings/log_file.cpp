@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "base/text_util.h"
 
@@ -40,6 +41,13 @@ LogWriteResult appendText(const std::string& path, const std::string& text) {
 
 std::string logFileName(const std::string& programFolder, const DateTime& date) {
     return programFolder + twoDigits(date.year) + twoDigits(date.month) + ".log";
+}
+
+std::string LogWriteResult::reasonText() const {
+    const char* what = error == LogWriteError::None         ? "ok"
+                       : error == LogWriteError::CannotOpen ? "cannot open"
+                                                            : "write failed";
+    return sysError ? std::string(what) + ": " + std::strerror(sysError) : what;
 }
 
 LogWriteResult appendLogLine(const std::string& path, const std::string& line) {

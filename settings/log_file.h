@@ -12,6 +12,7 @@ struct LogWriteResult {
     LogWriteError error = LogWriteError::None;
     int sysError = 0;
     bool ok() const { return error == LogWriteError::None; }
+    std::string reasonText() const;
 };
 
 // programFolder (ending in a separator) + two-digit year + two-digit month +

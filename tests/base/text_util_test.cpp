@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "base/diagnostics.h"
+
 using namespace nimbrel;
 
 TEST(LeadingNumber, ReadsTheNumberAtTheStartOfAText) {
@@ -72,4 +74,18 @@ TEST(Blanks, TrimmedDropsAsciiAndIdeographicBlanksAndTheBomOnlyLeads) {
     EXPECT_EQ(trimmed("　　"), "");
     EXPECT_EQ(withoutBom("\xEF\xBB\xBFkey=1"), "key=1");
     EXPECT_EQ(withoutBom("key\xEF\xBB\xBF"), "key\xEF\xBB\xBF");
+}
+
+TEST(Diagnostics, OneLineEachWithTimePlaceAndReason) {
+    // A server's error page or libcurl's message may hold line breaks.
+    EXPECT_EQ(
+        nimbrel::diagnosticLine("2024-05-05 14:37:50", "http://h/x.png", "HTTP error 503: a\r\nb"),
+        "2024-05-05 14:37:50 nimbrel: http://h/x.png: HTTP error 503: a  b\n");
+    std::vector<std::string> seen;
+    nimbrel::setDiagnosticsSink([&](const std::string& place, const std::string& reason) {
+        seen.push_back(place + "|" + reason);
+    });
+    nimbrel::diagnose("vesk.ini", "write failed");
+    nimbrel::setDiagnosticsSink({});
+    EXPECT_EQ(seen, std::vector<std::string>{"vesk.ini|write failed"});
 }

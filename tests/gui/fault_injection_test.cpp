@@ -27,6 +27,7 @@
 #include "settings/settings_file.h"
 #include "support/fake/app_fixture.h"
 #include "support/fake/delivered_service.h"
+#include "support/recorded_diagnostics.h"
 
 using namespace nimbrel;
 namespace fs = std::filesystem;
@@ -277,6 +278,7 @@ class FaultInjection : public ::testing::Test {
     static RadarService* service_;
     TempDir dir;
     FakePlatform platform;
+    RecordedDiagnostics diagnostics;
     std::unique_ptr<RadarHttpServer> server;
     std::unique_ptr<Form1> form;
 };
@@ -505,6 +507,7 @@ TEST_P(BaseMapFaults, StartUpTellsTheTimeGoesOnAndALaterStartUpFetchesThem) {
     }
     service_->setFault({});
     platform.messages.clear();
+    diagnostics.lines.clear();
     startUp();
     ASSERT_FALSE(form->ended());
     EXPECT_TRUE(platform.messages.empty());
@@ -513,7 +516,7 @@ TEST_P(BaseMapFaults, StartUpTellsTheTimeGoesOnAndALaterStartUpFetchesThem) {
     EXPECT_TRUE(fs::exists(dir.file("basemap.bmp")));
     EXPECT_TRUE(fs::exists(dir.file("basemaps.bmp")));
     EXPECT_EQ(recoveredProblems(*form, imageStamp(platform.clock)), "");
-    EXPECT_EQ(form->lastImagingProblem, "");
+    EXPECT_EQ(diagnostics.about(".bmp"), std::vector<std::string>{});
 }
 
 INSTANTIATE_TEST_SUITE_P(StartUp, BaseMapFaults,

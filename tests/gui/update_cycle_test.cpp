@@ -120,6 +120,13 @@ TEST_F(UpdateCycleTest, ThreeFailedAttemptsShowTheCommunicationError) {
         << form->Text4->text();
     EXPECT_EQ(readFileBytes(file("vesk_image.png")), before);
     EXPECT_EQ(form->tickCount, 0);
+    // Each attempt's reason, once, for a terminal.
+    const std::vector<std::string> why = diagnostics.about("_detail.png");
+    ASSERT_EQ(why.size(), 3u);
+    for (const std::string& line : why)
+        EXPECT_NE(line.find("_detail.png: connect failed: no answer in the fake"),
+                  std::string::npos)
+            << line;
 }
 
 TEST_F(UpdateCycleTest, AnAnswerThatIsNotAPngIsAFailedAttempt) {
@@ -133,6 +140,8 @@ TEST_F(UpdateCycleTest, AnAnswerThatIsNotAPngIsAFailedAttempt) {
     EXPECT_EQ(form->Label15->caption(), "error");
     EXPECT_EQ(readFileBytes(file("vesk_image.png")), before);
     EXPECT_FALSE(fs::exists(file("vesk_image.png.part")));
+    const std::vector<std::string> why = diagnostics.about("not a usable PNG: not a PNG");
+    EXPECT_EQ(why.size(), 3u) << ::testing::PrintToString(diagnostics.lines);
 }
 
 TEST_F(UpdateCycleTest, ATopImageFailureAddsItsLineBelowTheHeadline) {

@@ -12,6 +12,7 @@
 
 #include "app/form1.h"
 #include "support/fake/fake_platform.h"
+#include "support/recorded_diagnostics.h"
 #include "support/settings_text.h"
 #include "support/temp_dir.h"
 
@@ -78,6 +79,7 @@ class AppFixture : public ::testing::Test {
 
     TempDir dir;
     FakePlatform platform;
+    RecordedDiagnostics diagnostics;
     std::unique_ptr<Form1> form;
     std::vector<TestRegion> regions = testRegions();
 };
