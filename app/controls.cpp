@@ -82,9 +82,16 @@ void installFontSubstitutions() {
     }
 }
 
-Control::Control(const ControlDesign& d, const FontDesign& defaultFont, QWidget* parent)
-    : QObject(parent), name_(d.name), kind_(d.kind) {
-    switch (kind_) {
+namespace {
+
+template <class... Ts>
+struct Overloaded : Ts... {
+    using Ts::operator()...;
+};
+
+// The widget of a designed kind.
+ControlPart makePart(ControlKind kind, QWidget* parent) {
+    switch (kind) {
         case ControlKind::Label: {
             // Lines break only where the caption has a line break; what does
             // not fit is cut at the label's edge.
@@ -92,62 +99,68 @@ Control::Control(const ControlDesign& d, const FontDesign& defaultFont, QWidget*
             l->setWordWrap(false);
             l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
             l->setTextFormat(Qt::PlainText);
-            widget_ = l;
-            break;
+            return LabelPart{l};
         }
-        case ControlKind::CommandButton: {
-            auto* b = new QPushButton(parent);
-            connect(b, &QPushButton::clicked, this, [this] { press(); });
-            widget_ = b;
-            break;
-        }
-        case ControlKind::CheckBox: {
-            auto* b = new QCheckBox(parent);
-            connect(b, &QCheckBox::clicked, this,
-                    [this](bool checked) { setValue(checked ? 1 : 0); });
-            widget_ = b;
-            break;
-        }
-        case ControlKind::OptionButton: {
-            auto* b = new QRadioButton(parent);
-            connect(b, &QRadioButton::clicked, this, [this] { setValue(1); });
-            widget_ = b;
-            break;
-        }
+        case ControlKind::CommandButton:
+            return ButtonPart{new QPushButton(parent)};
+        case ControlKind::CheckBox:
+            return CheckPart{new QCheckBox(parent)};
+        case ControlKind::OptionButton:
+            return OptionPart{new QRadioButton(parent)};
         case ControlKind::TextBox:
-            widget_ = new QLineEdit(parent);
-            break;
+            return LinePart{new QLineEdit(parent)};
         case ControlKind::MultiLineText: {
             auto* t = new QPlainTextEdit(parent);
             t->setReadOnly(true);
             t->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-            widget_ = t;
-            break;
+            return TextAreaPart{t};
         }
         case ControlKind::ComboBox: {
             auto* c = new QComboBox(parent);
             c->setEditable(true);
             c->setInsertPolicy(QComboBox::NoInsert);
-            widget_ = c;
-            break;
+            return ComboPart{c};
         }
         case ControlKind::Image: {
             auto* l = new QLabel(parent);
             l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-            widget_ = l;
-            break;
+            return ImagePart{l};
         }
         case ControlKind::Shape:
-            widget_ = new ShapeWidget(parent);
-            break;
+            return ShapePart{new ShapeWidget(parent)};
         case ControlKind::Frame:
-            widget_ = new QGroupBox(parent);
             break;
     }
+    return FramePart{new QGroupBox(parent)};
+}
+
+}  // namespace
+
+Control::Control(const ControlDesign& d, const FontDesign& defaultFont, QWidget* parent)
+    : QObject(parent), name_(d.name), part_(makePart(d.kind, parent)), opaque_(d.opaque) {
+    widget_ = std::visit(Overloaded{[](const LabelPart& p) -> QWidget* { return p.label; },
+                                    [](const ButtonPart& p) -> QWidget* { return p.button; },
+                                    [](const CheckPart& p) -> QWidget* { return p.box; },
+                                    [](const OptionPart& p) -> QWidget* { return p.button; },
+                                    [](const LinePart& p) -> QWidget* { return p.edit; },
+                                    [](const TextAreaPart& p) -> QWidget* { return p.edit; },
+                                    [](const ComboPart& p) -> QWidget* { return p.combo; },
+                                    [](const ImagePart& p) -> QWidget* { return p.picture; },
+                                    [](const ShapePart& p) -> QWidget* { return p.shape; },
+                                    [](const FramePart& p) -> QWidget* { return p.frame; }},
+                         part_);
+    // A user's click does what setting the value by code does.
+    if (auto* b = std::get_if<ButtonPart>(&part_))
+        connect(b->button, &QPushButton::clicked, this, [this] { press(); });
+    if (auto* c = std::get_if<CheckPart>(&part_))
+        connect(c->box, &QCheckBox::clicked, this,
+                [this](bool checked) { setValue(checked ? 1 : 0); });
+    if (auto* o = std::get_if<OptionPart>(&part_))
+        connect(o->button, &QRadioButton::clicked, this, [this] { setValue(1); });
     widget_->setObjectName(QString::fromStdString(name_));
     widget_->setFont(qtFont(d.font.value_or(defaultFont)));
     bold_ = d.font.value_or(defaultFont).bold;
-    if (d.foreColor && kind_ != ControlKind::Shape) {
+    if (d.foreColor && !std::holds_alternative<ShapePart>(part_)) {
         QPalette pal = widget_->palette();
         QColor c(d.foreColor->r, d.foreColor->g, d.foreColor->b);
         pal.setColor(QPalette::WindowText, c);
@@ -158,7 +171,8 @@ Control::Control(const ControlDesign& d, const FontDesign& defaultFont, QWidget*
     if (d.linkCursor) {
         widget_->setCursor(Qt::PointingHandCursor);
     }
-    if (kind_ == ControlKind::Label) widget_->installEventFilter(this);
+    // Labels take clicks (the links) without being buttons.
+    if (isLabel()) widget_->installEventFilter(this);
     left_ = d.left;
     top_ = d.top;
     width_ = d.width;
@@ -202,8 +216,9 @@ void Control::fitCaption() {
     // The free fonts that stand in for the designed ones set their Latin
     // letters and figures wider, and some designed captions are tight even
     // in the designed fonts.
-    if (kind_ != ControlKind::Label) return;
-    auto* label = static_cast<QLabel*>(widget_);
+    const auto* part = std::get_if<LabelPart>(&part_);
+    if (!part) return;
+    QLabel* label = part->label;
     QFont f = label->font();
     f.setLetterSpacing(QFont::PercentageSpacing, 100);
     const double room = label->contentsRect().width();
@@ -233,92 +248,65 @@ void Control::setHeight(double v) {
 }
 
 std::string Control::caption() const {
-    switch (kind_) {
-        case ControlKind::TextBox:
-            return static_cast<QLineEdit*>(widget_)->text().toStdString();
-        case ControlKind::ComboBox:
-            return static_cast<QComboBox*>(widget_)->currentText().toStdString();
-        case ControlKind::CommandButton:
-        case ControlKind::CheckBox:
-        case ControlKind::OptionButton:
-            return fromQt(static_cast<QAbstractButton*>(widget_)->text());
-        default:
-            return caption_;
-    }
+    return std::visit(
+        Overloaded{[](const LinePart& p) { return p.edit->text().toStdString(); },
+                   [](const ComboPart& p) { return p.combo->currentText().toStdString(); },
+                   [](const ButtonPart& p) { return fromQt(p.button->text()); },
+                   [](const CheckPart& p) { return fromQt(p.box->text()); },
+                   [](const OptionPart& p) { return fromQt(p.button->text()); },
+                   [this](const auto&) { return caption_; }},
+        part_);
 }
 
 void Control::setCaption(const std::string& text) {
-    bool changed = caption() != text;
+    const bool changed = caption() != text;
     caption_ = text;
-    switch (kind_) {
-        case ControlKind::Label:
-            static_cast<QLabel*>(widget_)->setText(toQt(text));
-            fitCaption();
-            break;
-        case ControlKind::CommandButton:
-        case ControlKind::CheckBox:
-        case ControlKind::OptionButton:
-            static_cast<QAbstractButton*>(widget_)->setText(toQt(text));
-            break;
-        case ControlKind::TextBox:
-            static_cast<QLineEdit*>(widget_)->setText(QString::fromStdString(text));
-            break;
-        case ControlKind::MultiLineText:
-            static_cast<QPlainTextEdit*>(widget_)->setPlainText(toQt(text));
-            break;
-        case ControlKind::ComboBox:
-            static_cast<QComboBox*>(widget_)->setEditText(QString::fromStdString(text));
-            break;
-        case ControlKind::Frame:
-            static_cast<QGroupBox*>(widget_)->setTitle(toQt(text));
-            break;
-        default:
-            break;
-    }
+    std::visit(
+        Overloaded{[&](const LabelPart& p) {
+                       p.label->setText(toQt(text));
+                       fitCaption();
+                   },
+                   [&](const ButtonPart& p) { p.button->setText(toQt(text)); },
+                   [&](const CheckPart& p) { p.box->setText(toQt(text)); },
+                   [&](const OptionPart& p) { p.button->setText(toQt(text)); },
+                   [&](const LinePart& p) { p.edit->setText(QString::fromStdString(text)); },
+                   [&](const TextAreaPart& p) { p.edit->setPlainText(toQt(text)); },
+                   [&](const ComboPart& p) { p.combo->setEditText(QString::fromStdString(text)); },
+                   [&](const FramePart& p) { p.frame->setTitle(toQt(text)); }, [](const auto&) {}},
+        part_);
     if (changed && onChange) onChange();
 }
 
 int Control::value() const {
-    switch (kind_) {
-        case ControlKind::CheckBox:
-            return value_;
-        case ControlKind::OptionButton:
-            return static_cast<QRadioButton*>(widget_)->isChecked() ? 1 : 0;
-        default:
-            return 0;
-    }
+    return std::visit(Overloaded{[](const CheckPart& p) { return p.value; },
+                                 [](const OptionPart& p) { return p.button->isChecked() ? 1 : 0; },
+                                 [](const auto&) { return 0; }},
+                      part_);
 }
 
 void Control::setValue(int v) {
-    switch (kind_) {
-        case ControlKind::CheckBox: {
-            int nv = v ? 1 : 0;
-            {
-                QSignalBlocker block(widget_);
-                static_cast<QCheckBox*>(widget_)->setChecked(nv == 1);
-            }
-            if (nv == value_) return;
-            value_ = nv;
-            if (onClick) onClick();
-            break;
-        }
-        case ControlKind::OptionButton:
-            if (!v) {
-                // Another option of the group takes the selection.
-                return;
-            }
-            {
-                QSignalBlocker block(widget_);
-                static_cast<QRadioButton*>(widget_)->setChecked(true);
-            }
-            if (onClick) onClick();
-            break;
-        case ControlKind::CommandButton:
-            press();
-            break;
-        default:
-            break;
-    }
+    bool runs = false;
+    std::visit(Overloaded{[&](CheckPart& p) {
+                              const int nv = v ? 1 : 0;
+                              {
+                                  QSignalBlocker block(p.box);
+                                  p.box->setChecked(nv == 1);
+                              }
+                              runs = nv != p.value;
+                              p.value = nv;
+                          },
+                          [&](OptionPart& p) {
+                              // Clearing: another option of the group takes
+                              // the selection. Selecting runs the handler
+                              // also when already selected.
+                              if (!v) return;
+                              QSignalBlocker block(p.button);
+                              p.button->setChecked(true);
+                              runs = true;
+                          },
+                          [&](ButtonPart&) { runs = true; }, [](auto&) {}},
+               part_);
+    if (runs) press();
 }
 
 void Control::press() {
@@ -347,8 +335,8 @@ void Control::applyBackColor() {
     pal.setColor(QPalette::Window, c);
     pal.setColor(QPalette::Base, c);
     widget_->setPalette(pal);
-    widget_->setAutoFillBackground(
-        kind_ == ControlKind::Label ? backColor_.has_value() || name_ == "Label2" : true);
+    // Labels lie on the window's background unless they have their own.
+    widget_->setAutoFillBackground(isLabel() ? backColor_.has_value() || opaque_ : true);
 }
 
 void Control::setBold(bool on) {
@@ -368,42 +356,45 @@ void Control::setFontSize(double points) {
 }
 
 void Control::clearItems() {
-    if (kind_ != ControlKind::ComboBox) return;
-    auto* c = static_cast<QComboBox*>(widget_);
-    QString t = c->currentText();
-    c->clear();
-    c->setEditText(QString());
+    auto* part = std::get_if<ComboPart>(&part_);
+    if (!part) return;
+    part->combo->clear();
+    part->combo->setEditText(QString());
 }
 
 void Control::addItem(const std::string& item) {
-    if (kind_ != ControlKind::ComboBox) return;
-    auto* c = static_cast<QComboBox*>(widget_);
-    QString t = c->currentText();
+    auto* part = std::get_if<ComboPart>(&part_);
+    if (!part) return;
+    // The edit text stays what it was.
+    QComboBox* c = part->combo;
+    const QString t = c->currentText();
     QSignalBlocker block(c);
     c->addItem(QString::fromStdString(item));
     c->setEditText(t);
 }
 
 int Control::itemCount() const {
-    if (kind_ != ControlKind::ComboBox) return 0;
-    return static_cast<QComboBox*>(widget_)->count();
+    const auto* part = std::get_if<ComboPart>(&part_);
+    return part ? part->combo->count() : 0;
 }
 
 std::string Control::item(int index) const {
-    if (kind_ != ControlKind::ComboBox) return {};
-    return static_cast<QComboBox*>(widget_)->itemText(index).toStdString();
+    const auto* part = std::get_if<ComboPart>(&part_);
+    return part ? part->combo->itemText(index).toStdString() : std::string();
 }
 
 bool Control::loadPicture(const std::string& file) {
-    if (kind_ != ControlKind::Image) return false;
+    const auto* part = std::get_if<ImagePart>(&part_);
+    if (!part) return false;
     QImage img;
     if (!img.load(QString::fromStdString(file), "BMP")) return false;
-    static_cast<QLabel*>(widget_)->setPixmap(QPixmap::fromImage(img));
+    part->picture->setPixmap(QPixmap::fromImage(img));
     return true;
 }
 
 void Control::showPicture(const uint8_t* bottomUpBgr, int width, int height, int stride) {
-    if (kind_ != ControlKind::Image || width <= 0 || height <= 0) return;
+    const auto* part = std::get_if<ImagePart>(&part_);
+    if (!part || width <= 0 || height <= 0) return;
     QImage img(width, height, QImage::Format_BGR888);
     const auto rowBytes = static_cast<size_t>(width) * 3;
     for (int y = 0; y < height; ++y) {
@@ -411,12 +402,12 @@ void Control::showPicture(const uint8_t* bottomUpBgr, int width, int height, int
                     bottomUpBgr + static_cast<size_t>(height - 1 - y) * static_cast<size_t>(stride),
                     rowBytes);
     }
-    static_cast<QLabel*>(widget_)->setPixmap(QPixmap::fromImage(std::move(img)));
+    part->picture->setPixmap(QPixmap::fromImage(std::move(img)));
 }
 
 bool Control::hasPicture() const {
-    if (kind_ != ControlKind::Image) return false;
-    return !static_cast<QLabel*>(widget_)->pixmap().isNull();
+    const auto* part = std::get_if<ImagePart>(&part_);
+    return part && !part->picture->pixmap().isNull();
 }
 
 void Control::refresh() {

@@ -11,12 +11,56 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <variant>
 
 #include "app/layout.h"
 
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
 class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QRadioButton;
 
 namespace nimbrel {
+
+// Each kind of control with its own widget, so that what a property does for
+// a kind is found by the kind's type.
+struct LabelPart {
+    QLabel* label;
+};
+struct ButtonPart {
+    QPushButton* button;
+};
+struct CheckPart {
+    QCheckBox* box;
+    int value = 0;
+};
+struct OptionPart {
+    QRadioButton* button;
+};
+struct LinePart {
+    QLineEdit* edit;
+};
+struct TextAreaPart {
+    QPlainTextEdit* edit;
+};
+struct ComboPart {
+    QComboBox* combo;
+};
+struct ImagePart {
+    QLabel* picture;
+};
+struct ShapePart {
+    QWidget* shape;
+};
+struct FramePart {
+    QGroupBox* frame;
+};
+using ControlPart = std::variant<LabelPart, ButtonPart, CheckPart, OptionPart, LinePart,
+                                 TextAreaPart, ComboPart, ImagePart, ShapePart, FramePart>;
 
 class Control : public QObject {
     Q_OBJECT
@@ -24,7 +68,7 @@ class Control : public QObject {
     Control(const ControlDesign& design, const FontDesign& defaultFont, QWidget* parent);
 
     const std::string& name() const { return name_; }
-    ControlKind kind() const { return kind_; }
+    bool isLabel() const { return std::holds_alternative<LabelPart>(part_); }
     QWidget* widget() const { return widget_; }
 
     double left() const { return left_; }
@@ -92,17 +136,15 @@ class Control : public QObject {
     void applyBackColor();
 
     std::string name_;
-    ControlKind kind_;
+    ControlPart part_;
     QWidget* widget_ = nullptr;
+    bool opaque_ = false;  // a label drawn on its own background
     double left_ = 0, top_ = 0, width_ = 0, height_ = 0;
     bool visible_ = true;
     bool enabled_ = true;
     bool bold_ = false;
-    int value_ = 0;
-    std::string caption_;  // kept for labels and multi-line texts
+    std::string caption_;  // as set, line breaks and all, for the kinds that show it
     std::optional<Rgb> backColor_;
-    std::optional<Rgb> foreColor_;
-    bool inClick_ = false;
 };
 
 // Qt font for a design font: the free font that stands in for it, sized so

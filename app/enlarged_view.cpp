@@ -17,7 +17,7 @@ void Form1::Check1_Click() {
         Image2->setVisible(!standard);
         const bool smallMap = Option2->value() == 1;
         Shape1->setVisible(smallMap);
-        Command4->setVisible(smallMap && historyTimes[2] != 0);
+        Command4->setVisible(smallMap && history.historyTimes[2] != 0);
         applyChanges(fullViewChanges());
         return;
     }
@@ -29,7 +29,7 @@ void Form1::Check1_Click() {
 }
 
 void Form1::Check6_Click() {
-    warnRadii = Check6->value() == 1 ? kWidenedRadii : kNormalRadii;
+    cycle.warnRadii = Check6->value() == 1 ? kWidenedRadii : kNormalRadii;
 }
 
 }  // namespace nimbrel

@@ -15,63 +15,85 @@
 
 namespace nimbrel {
 
+namespace {
+
+// Each designed control: its name, the member that holds it and the
+// handlers its clicks and changes run, as generated window code wires them.
+struct ControlSlot {
+    const char* name;
+    Control* Form1::*member;
+    void (Form1::*click)() = nullptr;
+    void (Form1::*change)() = nullptr;
+};
+
+const ControlSlot kControlSlots[] = {
+    {"Label1", &Form1::Label1},
+    {"Label2", &Form1::Label2},
+    {"Label3", &Form1::Label3},
+    {"Label4", &Form1::Label4},
+    {"Label5", &Form1::Label5},
+    {"Label6", &Form1::Label6},
+    {"Label7", &Form1::Label7},
+    {"Label8", &Form1::Label8},
+    {"Label9", &Form1::Label9},
+    {"Label10", &Form1::Label10},
+    {"Label11", &Form1::Label11},
+    {"Label12", &Form1::Label12},
+    {"Label13", &Form1::Label13},
+    {"Label14", &Form1::Label14, &Form1::Label14_Click},
+    {"Label15", &Form1::Label15, nullptr, &Form1::Label15_Change},
+    {"Label16", &Form1::Label16},
+    {"Label17", &Form1::Label17},
+    {"Label18", &Form1::Label18},
+    {"Label19", &Form1::Label19, &Form1::Label19_Click},
+    {"Check1", &Form1::Check1, &Form1::Check1_Click},
+    {"Check2", &Form1::Check2, &Form1::Check2_Click},
+    {"Check3", &Form1::Check3},
+    {"Check4", &Form1::Check4},
+    {"Check5", &Form1::Check5, &Form1::Check5_Click},
+    {"Check6", &Form1::Check6, &Form1::Check6_Click},
+    {"Command1", &Form1::Command1, &Form1::Command1_Click},
+    {"Command2", &Form1::Command2, &Form1::Command2_Click},
+    {"Command3", &Form1::Command3, &Form1::Command3_Click},
+    {"Command4", &Form1::Command4, &Form1::Command4_Click},
+    {"Command5", &Form1::Command5, &Form1::Command5_Click},
+    {"Command6", &Form1::Command6, &Form1::Command6_Click},
+    {"Command7", &Form1::Command7, &Form1::Command7_Click},
+    {"Command8", &Form1::Command8, &Form1::Command8_Click},
+    {"Option1", &Form1::Option1, &Form1::Option1_Click},
+    {"Option2", &Form1::Option2, &Form1::Option2_Click},
+    {"Option3", &Form1::Option3, &Form1::Option3_Click},
+    {"Text1", &Form1::Text1},
+    {"Text2", &Form1::Text2},
+    {"Text3", &Form1::Text3},
+    {"Text4", &Form1::Text4},
+    {"Text5", &Form1::Text5},
+    {"Combo1", &Form1::Combo1},
+    {"Combo2", &Form1::Combo2},
+    {"Image1", &Form1::Image1},
+    {"Image2", &Form1::Image2},
+    {"Shape1", &Form1::Shape1},
+    {"lblForecast", &Form1::lblForecast},
+};
+
+}  // namespace
+
 Form1::Form1(Platform& platform, std::string folder, DesktopOptions options, QWidget* parent)
-    : QWidget(parent),
-      programFolder(std::move(folder)),
-      desktop(std::move(options)),
-      platform_(platform) {
+    : QWidget(parent), desktop(std::move(options)), platform_(platform) {
+    paths.programFolder = std::move(folder);
     const WindowDesign& d = form1Design();
     setObjectName("Form1");
     setFont(qtFont(d.defaultFont));
     for (const auto& cd : d.controls) controls_[cd.name] = new Control(cd, d.defaultFont, this);
-    auto c = [this](const char* n) { return control(n); };
-    Label1 = c("Label1");
-    Label2 = c("Label2");
-    Label3 = c("Label3");
-    Label4 = c("Label4");
-    Label5 = c("Label5");
-    Label6 = c("Label6");
-    Label7 = c("Label7");
-    Label8 = c("Label8");
-    Label9 = c("Label9");
-    Label10 = c("Label10");
-    Label11 = c("Label11");
-    Label12 = c("Label12");
-    Label13 = c("Label13");
-    Label14 = c("Label14");
-    Label15 = c("Label15");
-    Label16 = c("Label16");
-    Label17 = c("Label17");
-    Label18 = c("Label18");
-    Label19 = c("Label19");
-    Check1 = c("Check1");
-    Check2 = c("Check2");
-    Check3 = c("Check3");
-    Check4 = c("Check4");
-    Check5 = c("Check5");
-    Check6 = c("Check6");
-    Command1 = c("Command1");
-    Command2 = c("Command2");
-    Command3 = c("Command3");
-    Command4 = c("Command4");
-    Command5 = c("Command5");
-    Command6 = c("Command6");
-    Command7 = c("Command7");
-    Command8 = c("Command8");
-    Option1 = c("Option1");
-    Option2 = c("Option2");
-    Option3 = c("Option3");
-    Text1 = c("Text1");
-    Text2 = c("Text2");
-    Text3 = c("Text3");
-    Text4 = c("Text4");
-    Text5 = c("Text5");
-    Combo1 = c("Combo1");
-    Combo2 = c("Combo2");
-    Image1 = c("Image1");
-    Image2 = c("Image2");
-    Shape1 = c("Shape1");
-    lblForecast = c("lblForecast");
+    for (const ControlSlot& slot : kControlSlots) {
+        Control* c = control(slot.name);
+        this->*slot.member = c;
+        // A handler runs only while the program goes on.
+        if (slot.click)
+            c->onClick = [this, h = slot.click] { runHandler([this, h] { (this->*h)(); }); };
+        if (slot.change)
+            c->onChange = [this, h = slot.change] { runHandler([this, h] { (this->*h)(); }); };
+    }
 
     // Option2 is the selected view in the design; selecting it here must not
     // run its handler yet.
@@ -90,25 +112,6 @@ Form1::Form1(Platform& platform, std::string folder, DesktopOptions options, QWi
     setStyleSheet(
         "QCheckBox { spacing: 2px; } QRadioButton { spacing: 2px; }"
         "QCheckBox::indicator, QRadioButton::indicator { width: 11px; height: 11px; }");
-
-    Command1->onClick = [this] { runHandler([this] { Command1_Click(); }); };
-    Command2->onClick = [this] { runHandler([this] { Command2_Click(); }); };
-    Command3->onClick = [this] { runHandler([this] { Command3_Click(); }); };
-    Command4->onClick = [this] { runHandler([this] { Command4_Click(); }); };
-    Command5->onClick = [this] { runHandler([this] { Command5_Click(); }); };
-    Command6->onClick = [this] { runHandler([this] { Command6_Click(); }); };
-    Command7->onClick = [this] { runHandler([this] { Command7_Click(); }); };
-    Command8->onClick = [this] { runHandler([this] { Command8_Click(); }); };
-    Check1->onClick = [this] { runHandler([this] { Check1_Click(); }); };
-    Check2->onClick = [this] { runHandler([this] { Check2_Click(); }); };
-    Check5->onClick = [this] { runHandler([this] { Check5_Click(); }); };
-    Check6->onClick = [this] { runHandler([this] { Check6_Click(); }); };
-    Option1->onClick = [this] { runHandler([this] { Option1_Click(); }); };
-    Option2->onClick = [this] { runHandler([this] { Option2_Click(); }); };
-    Option3->onClick = [this] { runHandler([this] { Option3_Click(); }); };
-    Label14->onClick = [this] { runHandler([this] { Label14_Click(); }); };
-    Label19->onClick = [this] { runHandler([this] { Label19_Click(); }); };
-    Label15->onChange = [this] { runHandler([this] { Label15_Change(); }); };
 
     connect(&Timer1, &QTimer::timeout, this, [this] { runHandler([this] { Timer1_Timer(); }); });
     // While a download or a pause holds the program, only the exit runs and
@@ -254,8 +257,8 @@ std::optional<MsgAnswer> Form1::ask(const std::string& text, const std::string& 
 
 void Form1::appendLog(const std::string& line) {
     // A record for the user only: a log that cannot be written is skipped.
-    const LogWriteResult r = appendLogLine(logFilePath, line);
-    if (!r.ok()) diagnose(logFilePath, r.reasonText());
+    const LogWriteResult r = appendLogLine(paths.logFilePath, line);
+    if (!r.ok()) diagnose(paths.logFilePath, r.reasonText());
 }
 
 void Form1::prependHistoryLine(const std::string& line) {

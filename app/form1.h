@@ -159,38 +159,55 @@ class Form1 : public QWidget {
     void marksmall();
     void rotatehistory();
 
-    // --- module state ----------------------------------------------------
-    std::string programFolder;
-    std::string serverBase;
-    int32_t tickThreshold = 18;
-    std::array<std::array<std::string, 3>, 3> soundFiles;
-    std::array<std::array<int16_t, 3>, 6> tintOffsets{};
-    std::array<std::string, 7> historyFiles;
-    std::array<double, 7> historyTimes{};
-    std::string logFilePath;
-    int16_t currentRegion = 0;
-    RegionTable regions;
-    std::array<std::array<double, 2>, kSettingsRegions> savedLocations{};
-    double windowLeft = 0;
-    double windowTop = 0;
-    bool windowPositionKnown = false;
-    int16_t soundLevel = 0;
-    WarnRadii warnRadii = kNormalRadii;
-    double smallScaleX = 0, smallScaleY = 0;
-    double detailScaleX = 0, detailScaleY = 0;
-    std::array<std::array<std::string, 3>, 101> cityTable;
-    int listedCities = 0;  // rows 1..listedCities of cityTable hold this region's cities
-
-    int32_t tickCount = 0;
-    double lastRunTime = 0;
-    double lastHistoryRun = 0;
-    int16_t locationAccepted = 0;
-    Counts prevCounts{};
-    Levels prevLevels{};
-
-    double entryLatitude = 0, entryLongitude = 0;
-    std::string savedStatusCaption;
-    std::optional<Rgb> savedStatusColor;
+    // --- module state, by subsystem --------------------------------------
+    // Where things are: the program folder, the radar service, the sounds
+    // and the log of this month.
+    struct Paths {
+        std::string programFolder;
+        std::string serverBase;
+        std::array<std::array<std::string, 3>, 3> soundFiles;
+        std::string logFilePath;
+    } paths;
+    // The region watched, its tables and the locations remembered per region.
+    struct Area {
+        int16_t currentRegion = 0;
+        RegionTable regions;
+        std::array<std::array<double, 2>, kSettingsRegions> savedLocations{};
+        double smallScaleX = 0, smallScaleY = 0;
+        double detailScaleX = 0, detailScaleY = 0;
+        std::array<std::array<std::string, 3>, 101> cityTable;
+        int listedCities = 0;  // rows 1..listedCities of cityTable hold this region's cities
+    } area;
+    // The update cycle: its timing, the previous analysis, sounds and radii.
+    struct Cycle {
+        int32_t tickThreshold = 18;
+        int32_t tickCount = 0;
+        double lastRunTime = 0;
+        double lastHistoryRun = 0;
+        Counts prevCounts{};
+        Levels prevLevels{};
+        int16_t soundLevel = 0;
+        WarnRadii warnRadii = kNormalRadii;
+    } cycle;
+    // The six previous small images and the playback's tints.
+    struct History {
+        std::array<std::string, 7> historyFiles;
+        std::array<double, 7> historyTimes{};
+        std::array<std::array<int16_t, 3>, 6> tintOffsets{};
+    } history;
+    // The window's position as saved and restored.
+    struct Placement {
+        double windowLeft = 0;
+        double windowTop = 0;
+        bool windowPositionKnown = false;
+    } placement;
+    // The location-setting mode.
+    struct Entry {
+        int16_t locationAccepted = 0;
+        double entryLatitude = 0, entryLongitude = 0;
+        std::string savedStatusCaption;
+        std::optional<Rgb> savedStatusColor;
+    } entry;
 
     DesktopOptions desktop;
 
@@ -201,10 +218,10 @@ class Form1 : public QWidget {
     void closeEvent(QCloseEvent* event) override;
 
     // Bounds of the current region in arc-seconds.
-    double west() const { return regions.regionLonRange[currentRegion][0]; }
-    double east() const { return regions.regionLonRange[currentRegion][1]; }
-    double north() const { return regions.regionLatRange[currentRegion][0]; }
-    double south() const { return regions.regionLatRange[currentRegion][1]; }
+    double west() const { return area.regions.regionLonRange[area.currentRegion][0]; }
+    double east() const { return area.regions.regionLonRange[area.currentRegion][1]; }
+    double north() const { return area.regions.regionLatRange[area.currentRegion][0]; }
+    double south() const { return area.regions.regionLatRange[area.currentRegion][1]; }
     // The location of record as numbers (leading-number conversion).
     double latitude() const;
     double longitude() const;
@@ -234,6 +251,9 @@ class Form1 : public QWidget {
     void reportLostDetailImage(std::string& commNote);
     std::string showImageTime(const DateTime& arrived);
     [[nodiscard]] bool fetchTopImage(std::string& commNote);
+    // The cycle ends by drawing the small view; its bitmap is then made
+    // with the top image's download.
+    bool smallViewDue() const;
     CycleAnalysis analyse(bool converted, const LocationPixel& loc);
     void tellTheUser(const CycleAnalysis& analysis, const std::string& clockNote,
                      const std::string& commNote, const std::string& stamp);

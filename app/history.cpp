@@ -17,24 +17,24 @@ void Form1::rotatehistory() {
     std::error_code ec;
     // Each failing delete, rename or copy is skipped; the rest still runs.
     for (int k = 6; k >= 2; --k) {
-        fs::remove(historyFiles[k], ec);
-        fs::rename(historyFiles[k - 1], historyFiles[k], ec);
-        historyTimes[k] = historyTimes[k - 1];
+        fs::remove(history.historyFiles[k], ec);
+        fs::rename(history.historyFiles[k - 1], history.historyFiles[k], ec);
+        history.historyTimes[k] = history.historyTimes[k - 1];
     }
-    fs::remove(historyFiles[1], ec);
+    fs::remove(history.historyFiles[1], ec);
     // A copy that replaces the slot whole, so a full disk cannot leave a cut
     // image for the playback.
-    std::ifstream newest(historyFiles[0], std::ios::binary);
+    std::ifstream newest(history.historyFiles[0], std::ios::binary);
     if (newest) {
         const std::string bytes{std::istreambuf_iterator<char>(newest), {}};
-        const ReplaceResult r = newest.bad()
-                                    ? ReplaceResult{ReplaceError::WriterFailed, EIO}
-                                    : replaceFile(historyFiles[1], {{bytes.data(), bytes.size()}},
-                                                  Durability::Replaceable);
-        if (!r.ok()) diagnose(historyFiles[1], r.reasonText());
+        const ReplaceResult r =
+            newest.bad() ? ReplaceResult{ReplaceError::WriterFailed, EIO}
+                         : replaceFile(history.historyFiles[1], {{bytes.data(), bytes.size()}},
+                                       Durability::Replaceable);
+        if (!r.ok()) diagnose(history.historyFiles[1], r.reasonText());
     }
-    historyTimes[1] = historyTimes[0];
-    if (Option2->value() == 1 && historyTimes[2] != 0 && Check1->value() == 1)
+    history.historyTimes[1] = history.historyTimes[0];
+    if (Option2->value() == 1 && history.historyTimes[2] != 0 && Check1->value() == 1)
         Command4->setVisible(true);
     if (Check2->value() == 1) Command4->setVisible(false);
 }
@@ -63,12 +63,12 @@ void Form1::Command4_Click() {
     Label16->refresh();
     bool first = true;
     for (const Step& s : kSteps) {
-        if (historyTimes[s.slot] == 0) {
+        if (history.historyTimes[s.slot] == 0) {
             first = false;
             continue;
         }
-        if (!drawsmall(historyFiles[s.slot], s.tint)) return;
-        Label15->setCaption(playbackTimeText(historyTimes[s.slot]));
+        if (!drawsmall(history.historyFiles[s.slot], s.tint)) return;
+        Label15->setCaption(playbackTimeText(history.historyTimes[s.slot]));
         if (first) Label16->setCaption(Label15->caption());
         first = false;
         Label15->refresh();

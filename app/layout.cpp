@@ -27,6 +27,7 @@ WindowDesign makeForm1() {
     auto& c = w.controls;
     // name, kind, caption, font, fore, back, left, top, width, height, visible
     c.push_back({"Label2", K::Label, "", f(kPGothic, 9.75, true), {}, {}, 0, 60, 2295, 615});
+    c.back().opaque = true;  // the status line's colour band
     c.push_back({"Check1", K::CheckBox, "拡大", f(kPGothic, 9), Rgb{0, 0, 192}, {}, 2460, 15, 735, 255});
     c.push_back({"Command2", K::CommandButton, "終了", f(kPGothic, 9), {}, {}, 2460, 315, 825, 405});
     c.push_back({"Label18", K::Label, "", {}, shadowGrey, {}, 1890, 810, 990, 255});

@@ -41,6 +41,7 @@ struct ControlDesign {
     bool visible = true;
     std::string container;  // splash controls sit inside Frame1
     bool linkCursor = false;
+    bool opaque = false;  // a label with its own background, even without a colour
 };
 
 struct WindowDesign {

@@ -12,19 +12,19 @@ void Form1::Check2_Click() {
         enterSettingMode();
         return;
     }
-    Label2->setCaption(savedStatusCaption);
-    Label2->setBackColor(savedStatusColor);
+    Label2->setCaption(entry.savedStatusCaption);
+    Label2->setBackColor(entry.savedStatusColor);
     if (Label3->caption().empty() || Label4->caption().empty()) {
         if (!tell("地点の緯度経度を入力して下さい", "お願い")) return;
         Check2->setValue(1);
         return;
     }
     if (Text2->text() != Label3->caption() && Text3->text() != Label4->caption() &&
-        !Text2->text().empty() && !Text3->text().empty() && locationAccepted == 0) {
+        !Text2->text().empty() && !Text3->text().empty() && entry.locationAccepted == 0) {
         if (!tell("okボタンが押されていません\r\n入力した位置は反映されていません", "注意")) return;
     }
     if (!leaveSettingMode()) return;
-    if (locationAccepted == 1) keepAcceptedLocation();
+    if (entry.locationAccepted == 1) keepAcceptedLocation();
 }
 
 void Form1::enterSettingMode() {
@@ -36,13 +36,13 @@ void Form1::enterSettingMode() {
     markbase();
     // The status line asks for the location meanwhile; it comes back on
     // leaving.
-    savedStatusCaption = Label2->caption();
-    savedStatusColor = Label2->backColor();
+    entry.savedStatusCaption = Label2->caption();
+    entry.savedStatusColor = Label2->backColor();
     Label2->setCaption("緯度経度を入力して下さい");
     Label2->setBackColor(statusRgb(StatusColor::LightYellow));
-    entryLatitude = latitude();
-    entryLongitude = longitude();
-    locationAccepted = 0;
+    entry.entryLatitude = latitude();
+    entry.entryLongitude = longitude();
+    entry.locationAccepted = 0;
 }
 
 bool Form1::leaveSettingMode() {
@@ -56,8 +56,8 @@ bool Form1::leaveSettingMode() {
 
 void Form1::keepAcceptedLocation() {
     // Remembered for the region, saved, noted, and watched at once.
-    savedLocations[currentRegion][0] = latitude();
-    savedLocations[currentRegion][1] = longitude();
+    area.savedLocations[area.currentRegion][0] = latitude();
+    area.savedLocations[area.currentRegion][1] = longitude();
     writesettings();
     prependHistoryLine("－地点設定－");
     if (Check3->value() == 1)
@@ -75,14 +75,14 @@ void Form1::Command3_Click() {
     double lat = leadingNumber(Text2->text());
     double lon = leadingNumber(Text3->text());
     // A typed location on a bound of the region is out of range.
-    if (!insideStrict(regionBounds(regions, currentRegion), lat, lon)) {
+    if (!insideStrict(regionBounds(area.regions, area.currentRegion), lat, lon)) {
         if (!tell("範囲外です", "エラー")) return;
         Text2->setText("");
         Text3->setText("");
         return;
     }
     if (Text2->text() == Label3->caption() && Text3->text() == Label4->caption()) return;
-    locationAccepted = 1;
+    entry.locationAccepted = 1;
     Label3->setCaption(Text2->text());
     Label4->setCaption(Text3->text());
     drawbase();
@@ -100,14 +100,14 @@ void Form1::Command7_Click() {
     // empty texts, which OK then rejects.
     if (n < 1 || n > 100 || n != static_cast<double>(static_cast<int>(n))) return;
     const int row = static_cast<int>(n);
-    Text2->setText(cityTable[row][1]);
-    Text3->setText(cityTable[row][2]);
+    Text2->setText(area.cityTable[row][1]);
+    Text3->setText(area.cityTable[row][2]);
     Command3_Click();
 }
 
 void Form1::Command8_Click() {
-    Text2->setText(numberText(entryLatitude));
-    Text3->setText(numberText(entryLongitude));
+    Text2->setText(numberText(entry.entryLatitude));
+    Text3->setText(numberText(entry.entryLongitude));
     Command3_Click();
 }
 

@@ -9,11 +9,11 @@ namespace nimbrel {
 void Form1::Command2_Click() {
     Check1->setValue(0);
     Check1_Click();  // also when it was already clear, so the compact position is saved
-    windowLeft = Left();
-    windowTop = Top();
-    windowPositionKnown = true;
-    savedLocations[currentRegion][0] = latitude();
-    savedLocations[currentRegion][1] = longitude();
+    placement.windowLeft = Left();
+    placement.windowTop = Top();
+    placement.windowPositionKnown = true;
+    area.savedLocations[area.currentRegion][0] = latitude();
+    area.savedLocations[area.currentRegion][1] = longitude();
     writesettings();
     if (Check3->value() == 1) appendLog(exitLogLine(platform_.now()));
     endProgram();
@@ -21,9 +21,9 @@ void Form1::Command2_Click() {
 
 void Form1::Command5_Click() {
     // Loud, soft, silent, loud again; any other level stays as it is.
-    if (!soundLevelCaption(soundLevel)) return;
-    soundLevel = static_cast<int16_t>((soundLevel + 1) % 3);
-    Label17->setCaption(soundLevelCaption(soundLevel));
+    if (!soundLevelCaption(cycle.soundLevel)) return;
+    cycle.soundLevel = static_cast<int16_t>((cycle.soundLevel + 1) % 3);
+    Label17->setCaption(soundLevelCaption(cycle.soundLevel));
 }
 
 void Form1::Check5_Click() {

@@ -32,8 +32,8 @@ struct CycleGuard {
 }  // namespace
 
 void Form1::Timer1_Timer() {
-    ++tickCount;
-    if (tickStartsCycle(tickCount, tickThreshold)) Command1->press();
+    ++cycle.tickCount;
+    if (tickStartsCycle(cycle.tickCount, cycle.tickThreshold)) Command1->press();
 }
 
 Form1::FetchResult Form1::fetchPng(const std::string& url, const std::string& file) {
@@ -87,8 +87,8 @@ Form1::FetchResult Form1::fetchImage(const std::string& url, const std::string& 
 }
 
 std::string Form1::soundFile(int kind) const {
-    if (soundLevel < 0 || soundLevel > 2 || kind < 0 || kind > 2) return {};
-    return soundFiles[soundLevel][kind];
+    if (cycle.soundLevel < 0 || cycle.soundLevel > 2 || kind < 0 || kind > 2) return {};
+    return paths.soundFiles[cycle.soundLevel][kind];
 }
 
 namespace {
@@ -109,20 +109,21 @@ constexpr DetailAttempt kDetailAttempts[] = {
 void Form1::Command1_Click() {
     if (cycleRunning_) return;
     // Outside the region: nothing at all.
-    if (!insideInclusive(regionBounds(regions, currentRegion), latitude(), longitude())) return;
-    const ThrottleDecision td = throttleDecision(timeOfDayDays(platform_.now()), lastRunTime,
-                                                 locationAccepted != 0, tickThreshold);
-    lastRunTime = td.lastRunTime;
+    if (!insideInclusive(regionBounds(area.regions, area.currentRegion), latitude(), longitude()))
+        return;
+    const ThrottleDecision td = throttleDecision(timeOfDayDays(platform_.now()), cycle.lastRunTime,
+                                                 entry.locationAccepted != 0, cycle.tickThreshold);
+    cycle.lastRunTime = td.lastRunTime;
     if (td.throttled) {
-        tickThreshold = td.tickThreshold;
+        cycle.tickThreshold = td.tickThreshold;
         Command1->setCaption(kWaitingCaption);
         return;
     }
     CycleGuard guard(cycleRunning_);
-    tickCount = 0;
+    cycle.tickCount = 0;
     setMousePointer(11);
-    const LocationPixel loc =
-        locationPixel(latitude(), longitude(), west(), north(), detailScaleX, detailScaleY);
+    const LocationPixel loc = locationPixel(latitude(), longitude(), west(), north(),
+                                            area.detailScaleX, area.detailScaleY);
 
     std::string clockNote;
     std::string commNote;
@@ -149,17 +150,16 @@ void Form1::Command1_Click() {
     // it has arrived.
     analysis.imageTime = imageDateTime(requested);
     if (analysis.ok) tellTheUser(analysis, clockNote, commNote, stamp);
-    if (Check2->value() == 0) {
-        if (Option2->value() == 1 && Command4->enabled() && !drawsmall(historyFiles[0], 0)) return;
-        if (Option3->value() == 1) drawdetail();
-    }
+    if (smallViewDue() && !drawsmall(history.historyFiles[0], 0)) return;
+    if (Check2->value() == 0 && Option3->value() == 1) drawdetail();
     setNextInterval(analysis);
     const double later = timeOfDayDays(platform_.now());
-    if (historyRefreshDue(historyTimes[0], historyTimes[1], later, lastHistoryRun)) {
-        lastHistoryRun = later;
+    if (historyRefreshDue(history.historyTimes[0], history.historyTimes[1], later,
+                          cycle.lastHistoryRun)) {
+        cycle.lastHistoryRun = later;
         rotatehistory();
     }
-    locationAccepted = 0;
+    entry.locationAccepted = 0;
     setMousePointer(0);
     if (desktop.onStatusShown) desktop.onStatusShown();
     // Everything the cycle tells the user has been told; the forecast
@@ -167,10 +167,16 @@ void Form1::Command1_Click() {
     if (analysis.ok) startForecast(std::move(analysis), loc);
 }
 
+bool Form1::smallViewDue() const {
+    // Not during the location setting nor the playback.
+    return Check2->value() == 0 && Option2->value() == 1 && Command4->enabled();
+}
+
 Form1::FetchResult Form1::fetchDetailImage(std::string& clockNote, DateTime& requested) {
     requested = platform_.now();
-    const std::string url = radarImageAddress(serverBase, regions.regionKey[currentRegion],
-                                              requested, RadarImage::Detail);
+    const std::string url =
+        radarImageAddress(paths.serverBase, area.regions.regionKey[area.currentRegion], requested,
+                          RadarImage::Detail);
     // Each attempt also converts the image into its bitmap for the scan; a
     // failed attempt leaves both files as they were.
     FetchResult detail = FetchResult::Failed;
@@ -178,8 +184,8 @@ Form1::FetchResult Form1::fetchDetailImage(std::string& clockNote, DateTime& req
         if (a.clockNote) clockNote = kClockNote;
         if (a.ringFirst) platform_.playSound(soundFile(0));
         if (a.pauseMs > 0 && !wait(a.pauseMs)) return FetchResult::Ended;
-        detail = fetchImage(url, programFolder + files::kDetailImage, Durability::Replaceable,
-                            programFolder + files::kDetailBitmap);
+        detail = fetchImage(url, paths.programFolder + files::kDetailImage, Durability::Replaceable,
+                            paths.programFolder + files::kDetailBitmap);
         if (detail == FetchResult::Ended || !letEventsRun()) return FetchResult::Ended;
         if (detail != FetchResult::Failed) break;
     }
@@ -199,26 +205,26 @@ void Form1::reportLostDetailImage(std::string& commNote) {
 std::string Form1::showImageTime(const DateTime& arrived) {
     const std::string stamp = imageStamp(arrived);
     Command1->setCaption(kManualUpdateCaption);
-    setCaption(windowCaption(regions.regionName[currentRegion], stamp));
+    setCaption(windowCaption(area.regions.regionName[area.currentRegion], stamp));
     Label15->setCaption(stamp);
-    lastRunTime = timeOfDayDays(arrived);
-    historyTimes[0] = stampTimeOfDay(stamp);
+    cycle.lastRunTime = timeOfDayDays(arrived);
+    history.historyTimes[0] = stampTimeOfDay(stamp);
     return stamp;
 }
 
 bool Form1::fetchTopImage(std::string& commNote) {
     // One attempt. When the small view is to be drawn from it, it is
     // converted with the download as well.
-    const std::string url = radarImageAddress(serverBase, regions.regionKey[currentRegion],
-                                              platform_.now(), RadarImage::Top);
-    const bool smallViewDue = Check2->value() == 0 && Option2->value() == 1 && Command4->enabled();
+    const std::string url =
+        radarImageAddress(paths.serverBase, area.regions.regionKey[area.currentRegion],
+                          platform_.now(), RadarImage::Top);
     smallBitmapFrom_.clear();
     const FetchResult top =
-        fetchImage(url, historyFiles[0], Durability::Replaceable,
-                   smallViewDue ? programFolder + files::kTopBitmap : std::string());
+        fetchImage(url, history.historyFiles[0], Durability::Replaceable,
+                   smallViewDue() ? paths.programFolder + files::kTopBitmap : std::string());
     if (top == FetchResult::Ended) return false;
     if (top == FetchResult::Failed) commNote += kTopFailedNote;
-    if (top == FetchResult::Converted) smallBitmapFrom_ = historyFiles[0];
+    if (top == FetchResult::Converted) smallBitmapFrom_ = history.historyFiles[0];
     return letEventsRun();
 }
 
@@ -227,16 +233,16 @@ Form1::CycleAnalysis Form1::analyse(bool converted, const LocationPixel& loc) {
     // shown stays as it was.
     CycleAnalysis a;
     SourceBitmap bmp;
-    const std::string bitmap = programFolder + files::kDetailBitmap;
+    const std::string bitmap = paths.programFolder + files::kDetailBitmap;
     if (converted) bmp = readSourceBitmap(bitmap);
     if (!converted || !bmp.ok()) {
         diagnose(bitmap, converted ? bmp.reasonText() : "not written; the image is not analysed");
         return a;
     }
     const PixelBlock block{bmp.pixels.data(), bmp.width, bmp.height, bmp.stride};
-    a.scan = scanRain(block, loc.px, loc.py, warnRadii,
-                      static_cast<int>(regions.regionWidthPx[currentRegion][1]),
-                      static_cast<int>(regions.regionHeightPx[currentRegion][1]));
+    a.scan = scanRain(block, loc.px, loc.py, cycle.warnRadii,
+                      static_cast<int>(area.regions.regionWidthPx[area.currentRegion][1]),
+                      static_cast<int>(area.regions.regionHeightPx[area.currentRegion][1]));
     a.ok = a.scan.error == ScanError::None;
     if (!a.ok) {
         diagnose(bitmap, "cannot be scanned");
@@ -250,7 +256,7 @@ void Form1::tellTheUser(const CycleAnalysis& a, const std::string& clockNote,
                         const std::string& commNote, const std::string& stamp) {
     Text1->setText(a.scan.picture);
     Label1->setCaption(countTableText(a.scan.counts));
-    const ClassRecords classes = classifyRain(a.scan.counts, prevCounts);
+    const ClassRecords classes = classifyRain(a.scan.counts, cycle.prevCounts);
     levels_ = levelsOf(classes);
     const StatusLines lines = statusLines(classes, clockNote);
     Label2->setCaption(lines.caption);
@@ -260,7 +266,7 @@ void Form1::tellTheUser(const CycleAnalysis& a, const std::string& clockNote,
     const DateTime t = platform_.now();
     Text4->setText(updateHistory(Text4->text(), commNote, t, stamp, head));
     if (Check3->value() == 1) appendLog(cycleLogLine(dayText(t), stamp, head));
-    const SoundKind kind = chooseSound(prevLevels, levels_, soundLevel);
+    const SoundKind kind = chooseSound(cycle.prevLevels, levels_, cycle.soundLevel);
     if (kind == SoundKind::None) return;
     platform_.playSound(soundFile(static_cast<int>(kind)));
     // The notification goes out with the forecast's line once it is ready
@@ -272,15 +278,15 @@ void Form1::tellTheUser(const CycleAnalysis& a, const std::string& clockNote,
 void Form1::setNextInterval(const CycleAnalysis& a) {
     if (!a.ok) {
         // Nothing was learnt: look again soon, but not on every tick.
-        tickThreshold = std::max<int32_t>(tickThreshold, 6);
+        cycle.tickThreshold = std::max<int32_t>(cycle.tickThreshold, 6);
         return;
     }
-    tickThreshold = adaptiveThreshold(levels_, a.scan.counts);
-    Label1->setCaption(Label1->caption() + intervalText(tickThreshold));
+    cycle.tickThreshold = adaptiveThreshold(levels_, a.scan.counts);
+    Label1->setCaption(Label1->caption() + intervalText(cycle.tickThreshold));
     Label2->setCaption(Label2->caption() + coverageNote(a.scan.counts));
     Label2->setBackColor(statusRgb(statusColor(levels_)));
-    prevLevels = levels_;
-    prevCounts = a.scan.counts;
+    cycle.prevLevels = levels_;
+    cycle.prevCounts = a.scan.counts;
 }
 
 namespace {
@@ -294,7 +300,7 @@ constexpr std::chrono::milliseconds kPastImagesBudget{3000};
 void Form1::startForecast(CycleAnalysis&& a, const LocationPixel& loc) {
     StatusSnapshot status;
     status.imageTime = a.imageTime;
-    status.region = regions.regionKey[currentRegion];
+    status.region = area.regions.regionKey[area.currentRegion];
     status.lat = latitude();
     status.lon = longitude();
     status.headline = headline_;
@@ -316,16 +322,16 @@ void Form1::startForecast(CycleAnalysis&& a, const LocationPixel& loc) {
     job->newest.levels = job->status.levels;
     job->newest.px = loc.px;
     job->newest.py = loc.py;
-    job->newest.radii = warnRadii;
+    job->newest.radii = cycle.warnRadii;
     pendingForecast_ = job;
 
     const std::vector<long long> minutes = nowcaster_.minutesToFetch(job->newest.minute);
     std::vector<std::string> urls;
     for (long long minute : minutes) {
         // 45 s past its minute the clock names that minute's image.
-        urls.push_back(radarImageAddress(serverBase, regions.regionKey[currentRegion],
-                                         addSeconds(dateTimeOfMinute(minute), 45),
-                                         RadarImage::Detail));
+        urls.push_back(
+            radarImageAddress(paths.serverBase, area.regions.regionKey[area.currentRegion],
+                              addSeconds(dateTimeOfMinute(minute), 45), RadarImage::Detail));
     }
     const unsigned generation = nowcaster_.generation();
     platform_.fetchInBackground(
@@ -386,7 +392,7 @@ void Form1::showForecast(const Forecast& forecast) {
 void Form1::writeStatusJson(const StatusSnapshot& status) {
     const std::string json = statusJson(status);
     // For panels and scripts; a file that cannot be written is skipped.
-    const std::string path = programFolder + files::kStatusJson;
+    const std::string path = paths.programFolder + files::kStatusJson;
     const ReplaceResult r =
         replaceFile(path, {{json.data(), json.size()}}, Durability::Replaceable);
     if (!r.ok()) diagnose(path, r.reasonText());

@@ -26,8 +26,8 @@ ViewParams Form1::viewParams(bool small) const {
     v.longitude = longitude();
     v.west = west();
     v.north = north();
-    v.scaleX = small ? smallScaleX : detailScaleX;
-    v.scaleY = small ? smallScaleY : detailScaleY;
+    v.scaleX = small ? area.smallScaleX : area.detailScaleX;
+    v.scaleY = small ? area.smallScaleY : area.detailScaleY;
     return v;
 }
 
@@ -51,10 +51,10 @@ void Form1::reportImaging(const CompositeResult& result, Control* picture,
 }
 
 void Form1::drawdetail() {
-    const std::string out = programFolder + files::kPicture;
+    const std::string out = paths.programFolder + files::kPicture;
     CompositeResult r =
-        composeDetail(programFolder + files::kDetailBitmap,
-                      programFolder + files::kDetailBaseBitmap, out, viewParams(false));
+        composeDetail(paths.programFolder + files::kDetailBitmap,
+                      paths.programFolder + files::kDetailBaseBitmap, out, viewParams(false));
     reportImaging(r, Image2, out);
     if (r.ok()) showIfEnlarged(*this, Image2);
     Shape1->setVisible(false);
@@ -63,23 +63,25 @@ void Form1::drawdetail() {
 bool Form1::drawsmall(const std::string& radarPng, int16_t tintRow) {
     // The cycle's fetch may have converted this very download already.
     if (smallBitmapFrom_.empty() || smallBitmapFrom_ != radarPng)
-        imgtobmp(programFolder + files::kTopBitmap, radarPng);
+        imgtobmp(paths.programFolder + files::kTopBitmap, radarPng);
     smallBitmapFrom_.clear();
     if (!letEventsRun()) return false;
     if (tintRow < 0 || tintRow > 5) tintRow = 0;
-    Tint tint{tintOffsets[tintRow][0], tintOffsets[tintRow][1], tintOffsets[tintRow][2]};
-    const std::string out = programFolder + files::kPicture;
+    Tint tint{history.tintOffsets[tintRow][0], history.tintOffsets[tintRow][1],
+              history.tintOffsets[tintRow][2]};
+    const std::string out = paths.programFolder + files::kPicture;
     CompositeResult r =
-        composeSmall(programFolder + files::kTopBitmap, programFolder + files::kSmallBaseBitmap,
-                     out, viewParams(true), tint);
+        composeSmall(paths.programFolder + files::kTopBitmap,
+                     paths.programFolder + files::kSmallBaseBitmap, out, viewParams(true), tint);
     reportImaging(r, Image2, out);
     if (r.ok()) showIfEnlarged(*this, Image2);
     return true;
 }
 
 void Form1::drawbase() {
-    const std::string out = programFolder + files::kPicture;
-    CompositeResult r = composeBase(programFolder + files::kSmallBaseBitmap, out, viewParams(true));
+    const std::string out = paths.programFolder + files::kPicture;
+    CompositeResult r =
+        composeBase(paths.programFolder + files::kSmallBaseBitmap, out, viewParams(true));
     reportImaging(r, Image1, out);
     if (r.ok()) showIfEnlarged(*this, Image1);
 }
@@ -89,8 +91,8 @@ void Form1::placeMarker(bool base) {
     in.view = viewParams(true);
     in.east = east();
     in.south = south();
-    in.imageWidth = static_cast<int>(regions.regionWidthPx[currentRegion][0]);
-    in.imageHeight = static_cast<int>(regions.regionHeightPx[currentRegion][0]);
+    in.imageWidth = static_cast<int>(area.regions.regionWidthPx[area.currentRegion][0]);
+    in.imageHeight = static_cast<int>(area.regions.regionHeightPx[area.currentRegion][0]);
     in.limits = base ? kBaseViewLimits : kSmallViewLimits;
     in.imageLeft = Image1->left();
     in.imageTop = Image1->top();
@@ -125,10 +127,10 @@ void Form1::Option1_Click() {
 void Form1::Option2_Click() {
     widenForViews();
     Text1->setVisible(false);
-    if (!drawsmall(historyFiles[0], 0)) return;
+    if (!drawsmall(history.historyFiles[0], 0)) return;
     marksmall();
     setMousePointer(0);
-    if (historyTimes[2] != 0) Command4->setVisible(true);
+    if (history.historyTimes[2] != 0) Command4->setVisible(true);
 }
 
 void Form1::Option3_Click() {

@@ -255,7 +255,7 @@ CycleFigures measureCycles(Bench& b, Form1& form, int cycles) {
                               form.Label15->caption() == imageStamp(b.platform.clock);
         if (!complete) ++f.incomplete;
         int strongest = 0;
-        for (int level : form.prevLevels) strongest = std::max(strongest, level);
+        for (int level : form.cycle.prevLevels) strongest = std::max(strongest, level);
         if (strongest > 0) ++f.rainyCycles;
         if (strongest == 3) ++f.raining;
         b.forgetRecords();

@@ -40,7 +40,7 @@ class EndToEndTest : public ::testing::Test {
     }
     void cycleAt(long long minute) {
         platform.clock = addSeconds(dateTimeOfMinute(minute), 50);
-        form->locationAccepted = 1;  // every minute, not held back
+        form->entry.locationAccepted = 1;  // every minute, not held back
         form->Command1->press();
     }
 
@@ -57,15 +57,15 @@ TEST_F(EndToEndTest, StartUpFetchesTheBaseMapsAndTheImagesOfTheRightMinute) {
     form->Form_Load();
     ASSERT_FALSE(form->ended());
     EXPECT_TRUE(platform.messages.empty());
-    const std::string key = form->regions.regionKey[6];
+    const std::string key = form->area.regions.regionKey[6];
     EXPECT_TRUE(fs::exists(dir.file(key + ".png")));
     EXPECT_TRUE(fs::exists(dir.file(key + "s.png")));
     PngCheck detail = checkPng(dir.file("vesk_image.png"));
     ASSERT_TRUE(detail.ok());
-    EXPECT_EQ(detail.width, form->regions.regionWidthPx[6][1]);
+    EXPECT_EQ(detail.width, form->area.regions.regionWidthPx[6][1]);
     PngCheck top = checkPng(dir.file("vesk_image_s.png"));
     ASSERT_TRUE(top.ok());
-    EXPECT_EQ(top.width, form->regions.regionWidthPx[6][0]);
+    EXPECT_EQ(top.width, form->area.regions.regionWidthPx[6][0]);
     bool sawDetail = false;
     for (const std::string& line : service->requestLog())
         if (line.find("/xbandradar/rdimg/" + key + "/20240505/1200/" + key +
@@ -90,10 +90,10 @@ TEST_F(EndToEndTest, TheApproachingBandIsSeenAtEveryNearnessAndThenClears) {
     for (long long m = first; m < first + kScenarioPeriodMinutes; ++m) {
         cycleAt(m);
         ASSERT_NE(form->Label15->caption(), "error") << "minute " << m;
-        for (int i = 0; i < 4; ++i) levelsSeen[i].insert(form->prevLevels[i]);
-        int sum =
-            form->prevLevels[0] + form->prevLevels[1] + form->prevLevels[2] + form->prevLevels[3];
-        if (form->prevLevels[0] == 3 || form->prevLevels[1] == 3) rained = true;
+        for (int i = 0; i < 4; ++i) levelsSeen[i].insert(form->cycle.prevLevels[i]);
+        int sum = form->cycle.prevLevels[0] + form->cycle.prevLevels[1] +
+                  form->cycle.prevLevels[2] + form->cycle.prevLevels[3];
+        if (form->cycle.prevLevels[0] == 3 || form->cycle.prevLevels[1] == 3) rained = true;
         if (rained && sum == 0) clearedAfterRain = true;
         auto c = form->Label2->backColor();
         colours.insert(c ? std::to_string(c->r) + "," + std::to_string(c->g) + "," +

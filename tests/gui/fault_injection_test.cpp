@@ -721,7 +721,7 @@ TEST_P(DamagedSettingsFiles, StartUpGoesOnAndOnlyTheExitRewritesTheFile) {
         EXPECT_EQ(form->Label2->caption(), "動作地点を設定して下さい");
         EXPECT_EQ(form->Check2->value(), 1);
     }
-    EXPECT_EQ(form->currentRegion, 6);
+    EXPECT_EQ(form->area.currentRegion, 6);
     timedCycle();  // a cycle (or, without a location, its silent refusal) leaves it alone
     EXPECT_TRUE(sameBytes(bytesOrMissing(ini), before));
 
@@ -841,7 +841,7 @@ TEST_P(DamagedCityLists, TheListHoldsWhatCouldBeReadAndStartUpGoesOn) {
     std::vector<std::string> items;
     for (int i = 0; i < form->Combo2->itemCount(); ++i) items.push_back(form->Combo2->item(i));
     EXPECT_EQ(items, f.items);
-    EXPECT_EQ(form->listedCities, static_cast<int>(f.items.size()));
+    EXPECT_EQ(form->area.listedCities, static_cast<int>(f.items.size()));
 }
 
 const char* const kTwoCities = "東京,35.6895,139.6917\r\n横浜,35.4437,139.6380\r\n";

@@ -50,17 +50,17 @@ TEST_F(LocationSettingTest, EnteringShowsTheInputLayoutAndKeepsTheStatusLine) {
     startAtTokyo();
     const std::string status = form->Label2->caption();
     const auto statusColor = form->Label2->backColor();
-    form->locationAccepted = 1;
+    form->entry.locationAccepted = 1;
     enterMode();
     EXPECT_EQ(form->Width(), 13395);
     EXPECT_EQ(form->Height(), 10320);
     EXPECT_EQ(form->Label2->caption(), "緯度経度を入力して下さい");
     EXPECT_EQ(form->Label2->backColor(), (Rgb{255, 255, 192}));
-    EXPECT_EQ(form->savedStatusCaption, status);
-    EXPECT_EQ(form->savedStatusColor, statusColor);
-    EXPECT_EQ(form->entryLatitude, 35.6895);
-    EXPECT_EQ(form->entryLongitude, 139.6917);
-    EXPECT_EQ(form->locationAccepted, 0);
+    EXPECT_EQ(form->entry.savedStatusCaption, status);
+    EXPECT_EQ(form->entry.savedStatusColor, statusColor);
+    EXPECT_EQ(form->entry.entryLatitude, 35.6895);
+    EXPECT_EQ(form->entry.entryLongitude, 139.6917);
+    EXPECT_EQ(form->entry.locationAccepted, 0);
     for (const char* shown :
          {"Command3", "Command8", "Command6", "Command7", "Combo1", "Combo2", "Text2", "Text3",
           "Text5", "Image1", "Label7", "Label8", "Label9", "Label19"})
@@ -102,7 +102,7 @@ TEST_F(LocationSettingTest, OutOfRangeInputIsRejectedAndTheFieldsEmptied) {
         EXPECT_EQ(form->Text3->text(), "");
         EXPECT_EQ(form->Label3->caption(), "35.6895");
         EXPECT_EQ(form->Label4->caption(), "139.6917");
-        EXPECT_EQ(form->locationAccepted, 0);
+        EXPECT_EQ(form->entry.locationAccepted, 0);
         EXPECT_EQ(form->Label2->caption(), "緯度経度を入力して下さい");
     }
     // Just inside every bound is accepted.
@@ -121,7 +121,7 @@ TEST_F(LocationSettingTest, ATextThatReadsTheSameNumberStillCountsAsAChange) {
     type("35.60", "139.7");
     form->Command3->press();
     EXPECT_TRUE(platform.messages.empty());
-    EXPECT_EQ(form->locationAccepted, 1);
+    EXPECT_EQ(form->entry.locationAccepted, 1);
     EXPECT_EQ(form->Label3->caption(), "35.60");
     EXPECT_EQ(form->Label4->caption(), "139.7");
     EXPECT_EQ(form->Label8->caption(), summary + "\r\n35.60  139.7");
@@ -151,7 +151,7 @@ TEST_F(LocationSettingTest, OkWithTheTextsOfRecordDoesNothing) {
     type("35.6895", "139.6917");
     form->Command3->press();
     EXPECT_TRUE(platform.messages.empty());
-    EXPECT_EQ(form->locationAccepted, 0);
+    EXPECT_EQ(form->entry.locationAccepted, 0);
     EXPECT_EQ(form->Label8->caption(), summary);
     EXPECT_EQ(form->Label2->caption(), "緯度経度を入力して下さい");
 }
@@ -169,7 +169,7 @@ TEST_F(LocationSettingTest, CancelPutsTheEntryLocationBack) {
     EXPECT_EQ(form->Text3->text(), "139.7");
     EXPECT_EQ(form->Label3->caption(), "35.6");
     EXPECT_EQ(form->Label4->caption(), "139.7");
-    EXPECT_EQ(form->locationAccepted, 1);
+    EXPECT_EQ(form->entry.locationAccepted, 1);
     EXPECT_TRUE(platform.messages.empty());
 }
 
@@ -183,7 +183,7 @@ TEST_F(LocationSettingTest, CancelWithoutAnEntryLocationIsRejected) {
     EXPECT_EQ(form->Text2->text(), "");
     EXPECT_EQ(form->Text3->text(), "");
     EXPECT_EQ(form->Label3->caption(), "");
-    EXPECT_EQ(form->locationAccepted, 0);
+    EXPECT_EQ(form->entry.locationAccepted, 0);
 }
 
 TEST_F(LocationSettingTest, CityTransferTakesAListedCityAndRejectsAnEmptyRow) {
@@ -209,7 +209,7 @@ TEST_F(LocationSettingTest, CityTransferTakesAListedCityAndRejectsAnEmptyRow) {
         SCOPED_TRACE(c.combo);
         form->Label3->setCaption("35.6895");
         form->Label4->setCaption("139.6917");
-        form->locationAccepted = 0;
+        form->entry.locationAccepted = 0;
         platform.messages.clear();
         type("keep", "keep");
         form->Combo2->setText(c.combo);
@@ -218,7 +218,7 @@ TEST_F(LocationSettingTest, CityTransferTakesAListedCityAndRejectsAnEmptyRow) {
             EXPECT_TRUE(platform.messages.empty());
             EXPECT_EQ(form->Text2->text(), "keep");
             EXPECT_EQ(form->Label3->caption(), "35.6895");
-            EXPECT_EQ(form->locationAccepted, 0);
+            EXPECT_EQ(form->entry.locationAccepted, 0);
         } else if (!*c.lat) {
             // An empty row copies two empty texts, which OK then rejects.
             ASSERT_EQ(platform.messages.size(), 1u);
@@ -226,14 +226,14 @@ TEST_F(LocationSettingTest, CityTransferTakesAListedCityAndRejectsAnEmptyRow) {
             EXPECT_EQ(form->Text2->text(), "");
             EXPECT_EQ(form->Text3->text(), "");
             EXPECT_EQ(form->Label3->caption(), "35.6895");
-            EXPECT_EQ(form->locationAccepted, 0);
+            EXPECT_EQ(form->entry.locationAccepted, 0);
         } else {
             EXPECT_TRUE(platform.messages.empty());
             EXPECT_EQ(form->Text2->text(), c.lat);
             EXPECT_EQ(form->Text3->text(), c.lon);
             EXPECT_EQ(form->Label3->caption(), c.lat);
             EXPECT_EQ(form->Label4->caption(), c.lon);
-            EXPECT_EQ(form->locationAccepted, 1);
+            EXPECT_EQ(form->entry.locationAccepted, 1);
         }
     }
 }
@@ -324,7 +324,7 @@ TEST_F(LocationSettingTest, LeavingAfterAnAcceptedLocationSavesLogsAndRunsACycle
     fs::remove(file("vesk.ini"));
     form->Combo2->setText(" 2:横浜");
     form->Command7->press();
-    ASSERT_EQ(form->locationAccepted, 1);
+    ASSERT_EQ(form->entry.locationAccepted, 1);
     form->Check2->setValue(0);
 
     EXPECT_TRUE(platform.messages.empty());
@@ -335,7 +335,7 @@ TEST_F(LocationSettingTest, LeavingAfterAnAcceptedLocationSavesLogsAndRunsACycle
     EXPECT_EQ(saved.record.longitude, "139.6380");
     EXPECT_EQ(saved.record.savedLocations[6][0], 35.4437);
     EXPECT_EQ(saved.record.savedLocations[6][1], 139.638);
-    EXPECT_EQ(form->savedLocations[6][0], 35.4437);
+    EXPECT_EQ(form->area.savedLocations[6][0], 35.4437);
 
     // A quiet cycle adds no line of its own, so the note is the newest line.
     EXPECT_EQ(form->Text4->text().rfind("－地点設定－\r\n", 0), 0u) << form->Text4->text();
@@ -347,7 +347,7 @@ TEST_F(LocationSettingTest, LeavingAfterAnAcceptedLocationSavesLogsAndRunsACycle
     // The cycle ran for the new location.
     ASSERT_EQ(platform.downloadedUrls.size(), 2u);
     EXPECT_NE(platform.downloadedUrls[0].find("/rdimg/kanto/"), std::string::npos);
-    EXPECT_EQ(form->locationAccepted, 0);
+    EXPECT_EQ(form->entry.locationAccepted, 0);
 }
 
 TEST_F(LocationSettingTest, NoLogLineWithoutCheck3) {
@@ -366,11 +366,11 @@ TEST_F(LocationSettingTest, LeavingAfterACycleInBetweenNeitherSavesNorLogs) {
     enterMode();
     type("35.5", "139.5");
     form->Command3->press();
-    ASSERT_EQ(form->locationAccepted, 1);
+    ASSERT_EQ(form->entry.locationAccepted, 1);
     // A tick falls due while the mode is open.
     form->Command1->press();
     ASSERT_EQ(platform.downloadedUrls.size(), 2u);
-    ASSERT_EQ(form->locationAccepted, 0);
+    ASSERT_EQ(form->entry.locationAccepted, 0);
     fs::remove(file("vesk.ini"));
     fs::remove(file("2405.log"));
     const std::string history = form->Text4->text();

@@ -55,7 +55,7 @@ TEST_F(RegionChangeTest, TextsThatNameNoOtherRegionAreIgnoredSilently) {
         SCOPED_TRACE(t);
         changeTo(t);
         EXPECT_TRUE(platform.messages.empty());
-        EXPECT_EQ(form->currentRegion, 6);
+        EXPECT_EQ(form->area.currentRegion, 6);
         EXPECT_EQ(form->Check2->value(), 1);
         EXPECT_FALSE(fs::exists(file("vesk.ini")));
     }
@@ -74,7 +74,7 @@ TEST_F(RegionChangeTest, CancelInTheConfirmationChangesNothing) {
     EXPECT_EQ(platform.messages[0].text, "地域7に、地域変更します");
     EXPECT_EQ(platform.messages[0].title, "変更 確認");
     EXPECT_EQ(platform.messages[0].buttons, MsgButtons::OkCancel);
-    EXPECT_EQ(form->currentRegion, 6);
+    EXPECT_EQ(form->area.currentRegion, 6);
     EXPECT_EQ(form->Check2->value(), 1);
     EXPECT_EQ(form->Text2->text(), "35.5");
     EXPECT_EQ(form->Text3->text(), "139.5");
@@ -96,7 +96,7 @@ TEST_F(RegionChangeTest, ToARegionWithoutALocationSavesLogsAndAsksForOne) {
     EXPECT_EQ(saved.record.longitude, "139.6917");
     EXPECT_EQ(saved.record.savedLocations[6][0], 35.6895);
 
-    EXPECT_EQ(form->currentRegion, 7);
+    EXPECT_EQ(form->area.currentRegion, 7);
     EXPECT_EQ(form->Text4->text().rfind("－地域変更－地域7\r\n", 0), 0u) << form->Text4->text();
     std::string log = readFileBytes(file("2405.log"));
     EXPECT_NE(log.find("\r\n05 14:37:55  地域変更\r\n"), std::string::npos) << log;
@@ -110,7 +110,7 @@ TEST_F(RegionChangeTest, ToARegionWithoutALocationSavesLogsAndAsksForOne) {
     EXPECT_EQ(form->Combo1->text(), " 7:地域7");
     EXPECT_EQ(form->Combo1->itemCount(), 10);
     EXPECT_EQ(form->Combo2->itemCount(), 0);  // no city of the table lies in region 7
-    EXPECT_EQ(form->lastRunTime, 0);
+    EXPECT_EQ(form->cycle.lastRunTime, 0);
     EXPECT_TRUE(platform.downloadedUrls.empty());
 }
 
@@ -119,13 +119,13 @@ TEST_F(RegionChangeTest, ToARegionWithARememberedLocationRunsItsFirstCycleAtOnce
     // No time has passed since the last cycle: only the reset of lastRunTime
     // lets the new region's first cycle through.
     changeTo(" 7:地域7");
-    EXPECT_EQ(form->currentRegion, 7);
+    EXPECT_EQ(form->area.currentRegion, 7);
     EXPECT_EQ(form->Check2->value(), 0);
     EXPECT_EQ(form->Label3->caption(), "35.5");
     EXPECT_EQ(form->Label4->caption(), "135.5");
     ASSERT_EQ(folderDownloads().size(), 2u);
     EXPECT_NE(folderDownloads()[0].find("/rdimg/r7/"), std::string::npos);
-    EXPECT_NE(form->lastRunTime, 0);
+    EXPECT_NE(form->cycle.lastRunTime, 0);
     EXPECT_EQ(form->Width(), 3420);  // the compact view of start-up
     EXPECT_FALSE(fs::exists(file("2405.log")));
 }
@@ -135,10 +135,10 @@ TEST_F(RegionChangeTest, AnAcceptedButUnsavedLocationIsSavedAndCycledForTheOldRe
     platform.advanceSeconds(60);
     form->Combo2->setText(" 2:横浜");
     form->Command7->press();
-    ASSERT_EQ(form->locationAccepted, 1);
+    ASSERT_EQ(form->entry.locationAccepted, 1);
     fs::remove(file("vesk.ini"));
-    form->savedLocations[6][0] = 0;
-    form->savedLocations[6][1] = 0;
+    form->area.savedLocations[6][0] = 0;
+    form->area.savedLocations[6][1] = 0;
 
     // The old region's cycle lets events run after its download: the
     // settings file then holds the first of its two writes.
@@ -189,7 +189,7 @@ TEST_F(RegionChangeTest, WithoutAnEntryLocationTheModeIsLeftWithZerosAndNoPlea) 
     EXPECT_EQ(saved.record.region, 7);
     EXPECT_EQ(saved.record.latitude, "0");
     EXPECT_EQ(saved.record.longitude, "0");
-    EXPECT_EQ(form->currentRegion, 7);
+    EXPECT_EQ(form->area.currentRegion, 7);
     EXPECT_EQ(form->Check2->value(), 1);
     EXPECT_EQ(form->Label3->caption(), "");
 }

@@ -44,9 +44,9 @@ TEST_F(ShutdownTest, ExitFromTheFullViewSavesTheCompactWindowAndTheLocation) {
     form->Check1->setValue(1);
     form->setLeft(5000);
     form->setTop(700);
-    form->savedLocations[6][0] = 0;
-    form->savedLocations[6][1] = 0;
-    form->savedLocations[3][0] = 35.1;  // other regions are written as they are
+    form->area.savedLocations[6][0] = 0;
+    form->area.savedLocations[6][1] = 0;
+    form->area.savedLocations[3][0] = 35.1;  // other regions are written as they are
     fs::remove(file("vesk.ini"));
     form->Command2->press();
 
@@ -74,8 +74,8 @@ TEST_F(ShutdownTest, ExitFromTheFullViewSavesTheCompactWindowAndTheLocation) {
 TEST_F(ShutdownTest, ExitWithoutALocationRemembersZeros) {
     start();  // no settings: in the setting mode, no location
     ASSERT_EQ(form->Label3->caption(), "");
-    form->savedLocations[6][0] = 35.5;
-    form->savedLocations[6][1] = 139.5;
+    form->area.savedLocations[6][0] = 35.5;
+    form->area.savedLocations[6][1] = 139.5;
     form->Command2_Click();
     EXPECT_TRUE(form->ended());
     SettingsReadResult saved = readSettings(file("vesk.ini"));
@@ -106,7 +106,7 @@ TEST_F(ShutdownTest, SoundLevelButtonCyclesThreeLevels) {
     ASSERT_EQ(form->Label17->caption(), "警告音大");
     for (const Step& s : steps) {
         form->Command5->press();
-        EXPECT_EQ(form->soundLevel, s.level);
+        EXPECT_EQ(form->cycle.soundLevel, s.level);
         EXPECT_EQ(form->Label17->caption(), s.caption);
     }
     // Saved with the next settings write.
@@ -114,9 +114,9 @@ TEST_F(ShutdownTest, SoundLevelButtonCyclesThreeLevels) {
     EXPECT_EQ(readSettings(file("vesk.ini")).record.soundLevel, 1);
 
     // A level the button does not know is left alone.
-    form->soundLevel = 7;
+    form->cycle.soundLevel = 7;
     form->Command5->press();
-    EXPECT_EQ(form->soundLevel, 7);
+    EXPECT_EQ(form->cycle.soundLevel, 7);
     EXPECT_EQ(form->Label17->caption(), "警告音小");
 }
 
@@ -288,7 +288,7 @@ TEST_F(ExitMidHandlerTest, NothingFollowsTheExitWhereverItInterrupts) {
              const std::string newest = readFileBytes(file("vesk_image_s.png"));
              for (int k = 1; k <= 3; ++k) {
                  writeFileBytes(file("before_" + std::to_string(k) + ".png"), newest);
-                 form->historyTimes[k] = timeOfDayDays(14, 38 - k, 1);
+                 form->history.historyTimes[k] = timeOfDayDays(14, 38 - k, 1);
              }
          },
          [&] { form->Command4_Click(); }},
@@ -338,7 +338,7 @@ TEST_F(ExitMidHandlerTest, TheTraysExitInATickUnderAMessageBoxEndsBoth) {
     Trail atExit;
     bool quit = false;
     platform.onMessageBox = [&] {
-        form->tickCount = form->tickThreshold - 1;
+        form->cycle.tickCount = form->cycle.tickThreshold - 1;
         QElapsedTimer waited;
         waited.start();
         while (!quit && waited.elapsed() < 5000) QCoreApplication::processEvents();

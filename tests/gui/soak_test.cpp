@@ -146,7 +146,7 @@ TEST_F(Soak, ThousandsOfCyclesAcrossMidnightAndAMonthEndStayInBounds) {
 
     // The log's name comes from the start-up date and stays for the run.
     const std::string log = dir.file("2401.log");
-    ASSERT_EQ(form->logFilePath, log);
+    ASSERT_EQ(form->paths.logFilePath, log);
     std::uintmax_t logSize = fs::file_size(log);
     ASSERT_EQ(countCrLf(readFileBytes(log)), 3u);  // blank, start-up, first cycle
 

@@ -13,7 +13,7 @@ class StartupTest : public AppFixture {};
 TEST_F(StartupTest, WithoutSettingsStartsInRegion6AskingForALocation) {
     start();
     EXPECT_FALSE(form->ended());
-    EXPECT_EQ(form->currentRegion, 6);
+    EXPECT_EQ(form->area.currentRegion, 6);
     EXPECT_EQ(form->Label3->caption(), "");
     EXPECT_EQ(form->Label17->caption(), "警告音大");
     EXPECT_EQ(form->Check3->value(), 0);
@@ -62,7 +62,7 @@ TEST_F(StartupTest, SavedLocationStartsTheFirstCycleAndMarksTheSmallMap) {
     EXPECT_EQ(form->Label2->caption(), "　近隣降雨なし");
     EXPECT_TRUE(fs::exists(file("basemap.bmp")));
     EXPECT_TRUE(fs::exists(file("basemaps.bmp")));
-    EXPECT_EQ(form->windowLeft, 840);
+    EXPECT_EQ(form->placement.windowLeft, 840);
     EXPECT_EQ(form->Left(), 840);
     EXPECT_EQ(form->Height(), 1120);
 }
@@ -78,7 +78,7 @@ TEST_F(StartupTest, ALocationOnABoundStartsTheLocationSettingMode) {
 TEST_F(StartupTest, Region4IsNeverListedButShownWhenCurrent) {
     writeSettingsFile("4,\"\",\"\",,,0,0,0,0\r\n");
     start();
-    EXPECT_EQ(form->currentRegion, 4);
+    EXPECT_EQ(form->area.currentRegion, 4);
     EXPECT_EQ(form->Combo1->itemCount(), 10);
     for (int i = 0; i < form->Combo1->itemCount(); ++i)
         EXPECT_NE(form->Combo1->item(i).substr(0, 3), " 4:");

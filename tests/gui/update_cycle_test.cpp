@@ -40,7 +40,7 @@ class UpdateCycleTest : public AppFixture {
 
 TEST_F(UpdateCycleTest, TheEighteenthTickStartsACycle) {
     startQuiet();
-    ASSERT_EQ(form->tickThreshold, 18);
+    ASSERT_EQ(form->cycle.tickThreshold, 18);
     for (int i = 1; i <= 17; ++i) form->Timer1_Timer();
     EXPECT_TRUE(platform.downloadedUrls.empty());
     form->Timer1_Timer();
@@ -48,7 +48,7 @@ TEST_F(UpdateCycleTest, TheEighteenthTickStartsACycle) {
     EXPECT_EQ(
         platform.downloadedUrls[0],
         "http://127.0.0.1:8642/xbandradar/rdimg/kanto/20240505/1200/kanto20240505T1438_detail.png");
-    EXPECT_EQ(form->tickCount, 0);
+    EXPECT_EQ(form->cycle.tickCount, 0);
     EXPECT_EQ(form->caption(), "ノクタル 関東 14:38");
     EXPECT_EQ(form->Label15->caption(), "14:38");
     EXPECT_EQ(form->Label16->caption(), "14:38");
@@ -60,16 +60,16 @@ TEST_F(UpdateCycleTest, PressesTooSoonWaitAndAnAcceptedLocationDoesNot) {
     platform.advanceSeconds(10);
     form->Command1->press();
     EXPECT_EQ(form->Command1->caption(), "更新待ち");
-    EXPECT_EQ(form->tickThreshold, 2);
+    EXPECT_EQ(form->cycle.tickThreshold, 2);
     platform.advanceSeconds(5);  // 15 s after the cycle
     form->Command1->press();
-    EXPECT_EQ(form->tickThreshold, 1);
+    EXPECT_EQ(form->cycle.tickThreshold, 1);
     EXPECT_EQ(platform.downloadedUrls.size(), 2u);
-    form->locationAccepted = 1;
+    form->entry.locationAccepted = 1;
     form->Command1->press();
     EXPECT_EQ(platform.downloadedUrls.size(), 4u);
     EXPECT_EQ(form->Command1->caption(), "手動更新");
-    EXPECT_EQ(form->locationAccepted, 0);
+    EXPECT_EQ(form->entry.locationAccepted, 0);
 }
 
 TEST_F(UpdateCycleTest, ACycleJustAfterMidnightIsNotHeldBack) {
@@ -88,10 +88,10 @@ TEST_F(UpdateCycleTest, ALocationOutsideTheRegionEndsTheCycleSilently) {
     EXPECT_EQ(platform.downloadedUrls.size(), 2u);
     platform.advanceSeconds(60);
     form->Label3->setCaption("36.6");
-    form->tickCount = 5;
+    form->cycle.tickCount = 5;
     form->Command1->press();
     EXPECT_EQ(platform.downloadedUrls.size(), 2u);
-    EXPECT_EQ(form->tickCount, 5);
+    EXPECT_EQ(form->cycle.tickCount, 5);
 }
 
 TEST_F(UpdateCycleTest, ASecondFailedAttemptSucceedsWithTheClockNote) {
@@ -119,7 +119,7 @@ TEST_F(UpdateCycleTest, ThreeFailedAttemptsShowTheCommunicationError) {
     EXPECT_EQ(form->Text4->text().rfind("通信エラー発生 [DI] 15:01:13\r\n", 0), 0u)
         << form->Text4->text();
     EXPECT_EQ(readFileBytes(file("vesk_image.png")), before);
-    EXPECT_EQ(form->tickCount, 0);
+    EXPECT_EQ(form->cycle.tickCount, 0);
     // Each attempt's reason, once, for a terminal.
     const std::vector<std::string> why = diagnostics.about("_detail.png");
     ASSERT_EQ(why.size(), 3u);
@@ -169,7 +169,7 @@ TEST_F(UpdateCycleTest, LightRainApproachingWarnsEverywhere) {
     EXPECT_EQ(form->Label2->backColor(), (Rgb{255, 255, 192}));
     EXPECT_EQ(platform.sounds, std::vector<std::string>({folder() + "RING3.WAV"}));
     EXPECT_EQ(form->Text4->text().rfind("14:38 弱い雨 接近中\r\n", 0), 0u);
-    EXPECT_EQ(form->tickThreshold, 9);
+    EXPECT_EQ(form->cycle.tickThreshold, 9);
     EXPECT_NE(form->Label1->caption().find("　動作間隔 1.5分毎"), std::string::npos);
     EXPECT_NE(form->Text1->text().find('@'), std::string::npos);
     std::string log = readFileBytes(file("2405.log"));
@@ -208,7 +208,7 @@ TEST_F(UpdateCycleTest, NotificationsFollowTheSoundsAndTheirSwitch) {
         platform = FakePlatform{};
         SetUp();
         startQuiet();
-        form->soundLevel = static_cast<int16_t>(c.soundLevel);
+        form->cycle.soundLevel = static_cast<int16_t>(c.soundLevel);
         form->desktop.notificationsOn = c.notificationsOn;
         int shown = 0;
         form->desktop.onStatusShown = [&] { ++shown; };
@@ -229,7 +229,7 @@ TEST_F(UpdateCycleTest, ATickDuringACycleDoesNotStartAnotherOne) {
     int nested = 0;
     platform.onDoEvents = [&] {
         if (nested++ == 0) {
-            form->tickCount = 100;
+            form->cycle.tickCount = 100;
             form->Timer1_Timer();
         }
     };
@@ -247,7 +247,7 @@ TEST_F(UpdateCycleTest, AnUnreadableBitmapSkipsTheAnalysisButNotTheCycle) {
     form->Command1->press();
     EXPECT_EQ(form->Label2->caption(), "before");
     EXPECT_EQ(form->Label15->caption(), "14:38");
-    EXPECT_EQ(form->tickThreshold, 18);
+    EXPECT_EQ(form->cycle.tickThreshold, 18);
 }
 
 TEST_F(UpdateCycleTest, TheForecastIsShownAndStatusJsonKeptForTheLastAnalysedCycle) {

@@ -47,7 +47,7 @@ TEST_F(ViewsTest, FullViewLayoutFollowsTheSelectedView) {
         SCOPED_TRACE(testing::Message() << "Option" << c.option << " history " << c.twoOlderImages);
         form->Check1->setValue(0);
         form->control("Option" + std::to_string(c.option))->setValue(1);
-        form->historyTimes[2] = c.twoOlderImages ? timeOfDayDays(14, 30, 1) : 0;
+        form->history.historyTimes[2] = c.twoOlderImages ? timeOfDayDays(14, 30, 1) : 0;
         form->Command4->setVisible(!c.command4);
         form->Shape1->setVisible(!c.shape1);
         form->Check1->setValue(1);
@@ -157,7 +157,7 @@ TEST_F(ViewsTest, Check6SetsTheWarningRadii) {
     for (const Case& c : cases) {
         form->Check6->setValue(c.value);
         for (int i = 0; i < 4; ++i)
-            EXPECT_EQ(form->warnRadii[i], c.radii[i]) << c.value << " " << i;
+            EXPECT_EQ(form->cycle.warnRadii[i], c.radii[i]) << c.value << " " << i;
     }
     EXPECT_EQ(form->Label2->caption(), status);
     EXPECT_TRUE(platform.downloadedUrls.empty());
@@ -214,11 +214,11 @@ class HistoryTest : public AppFixture {
         form->Check1->setValue(1);
         newest = readFileBytes(file("vesk_image_s.png"));
         ASSERT_FALSE(newest.empty());
-        for (int k = 1; k <= 6; ++k) form->historyTimes[k] = 0;
+        for (int k = 1; k <= 6; ++k) form->history.historyTimes[k] = 0;
     }
     void keep(int slot, double time) {
         writeFileBytes(file("before_" + std::to_string(slot) + ".png"), newest);
-        form->historyTimes[slot] = time;
+        form->history.historyTimes[slot] = time;
     }
 
     struct Snapshot {
@@ -316,7 +316,7 @@ TEST_F(HistoryTest, TicksDuringThePlaybackWaitForItsEnd) {
     keep(2, timeOfDayDays(14, 30, 1));
     keep(1, timeOfDayDays(14, 36, 1));
     const std::string before = form->Label15->caption();
-    form->tickCount = form->tickThreshold - 1;
+    form->cycle.tickCount = form->cycle.tickThreshold - 1;
     platform.onDoEvents = [this] { form->Timer1_Timer(); };
     form->Command4->press();
     platform.onDoEvents = nullptr;
@@ -339,7 +339,8 @@ TEST_F(HistoryTest, RefreshShiftsTheImagesAndCopiesTheNewest) {
     fs::remove(file("before_4.png"));
     fs::remove(file("before_5.png"));
     double t[7];
-    for (int k = 0; k <= 6; ++k) t[k] = form->historyTimes[k] = timeOfDayDays(14, 40 - k, 1);
+    for (int k = 0; k <= 6; ++k)
+        t[k] = form->history.historyTimes[k] = timeOfDayDays(14, 40 - k, 1);
     form->rotatehistory();
     EXPECT_EQ(readFileBytes(file("vesk_image_s.png")), "newest");
     EXPECT_EQ(readFileBytes(file("before_1.png")), "newest");
@@ -347,8 +348,8 @@ TEST_F(HistoryTest, RefreshShiftsTheImagesAndCopiesTheNewest) {
     EXPECT_EQ(readFileBytes(file("before_3.png")), "two");
     EXPECT_FALSE(fs::exists(file("before_4.png")));
     EXPECT_FALSE(fs::exists(file("before_6.png")));  // pushed out; nothing came in
-    EXPECT_EQ(form->historyTimes[0], t[0]);
-    for (int k = 1; k <= 6; ++k) EXPECT_EQ(form->historyTimes[k], t[k - 1]) << k;
+    EXPECT_EQ(form->history.historyTimes[0], t[0]);
+    for (int k = 1; k <= 6; ++k) EXPECT_EQ(form->history.historyTimes[k], t[k - 1]) << k;
 
     // Without a newest image the old ones still move down.
     fs::remove(file("vesk_image_s.png"));
@@ -384,9 +385,9 @@ TEST_F(HistoryTest, RefreshOffersPlaybackOnlyInTheFullSmallViewOutsideTheSetting
         form->control("Option" + std::to_string(c.option))->setValue(1);
         form->Check1->setValue(c.check1);
         form->Check2->setValue(c.check2);
-        for (int k = 1; k <= 6; ++k) form->historyTimes[k] = 0;
-        form->historyTimes[0] = timeOfDayDays(14, 40, 1);
-        form->historyTimes[1] = c.older ? timeOfDayDays(14, 37, 1) : 0;
+        for (int k = 1; k <= 6; ++k) form->history.historyTimes[k] = 0;
+        form->history.historyTimes[0] = timeOfDayDays(14, 40, 1);
+        form->history.historyTimes[1] = c.older ? timeOfDayDays(14, 37, 1) : 0;
         form->Command4->setVisible(c.before);
         form->rotatehistory();
         EXPECT_EQ(form->Command4->visible(), c.after);
