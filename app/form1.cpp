@@ -118,6 +118,8 @@ Form1::Form1(Platform& platform, std::string folder, DesktopOptions options, QWi
     // the ticks that fall due are missed.
     Command2->widget()->setProperty(kPassWhileBusy, true);
     Timer1.setProperty(kHoldWhileBusy, true);
+    // Six ticks are 58.5 s; a coarse timer would stretch each by up to 5 %.
+    Timer1.setTimerType(Qt::PreciseTimer);
 
     caption_ = d.caption;
     setWindowTitle(QString::fromStdString(caption_));

@@ -316,7 +316,9 @@ class Form1 : public QWidget {
     int mousePointer_ = 0;
     bool ended_ = false;
     bool cycleRunning_ = false;
-    Levels levels_{};  // this cycle's nearness of the four strengths
+    bool playingBack_ = false;
+    bool cycleHeldBack_ = false;  // fell due during the playback
+    Levels levels_{};             // this cycle's nearness of the four strengths
     std::string forecastLine_;
     Nowcaster nowcaster_;
     struct ForecastJob {

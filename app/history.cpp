@@ -52,9 +52,9 @@ void Form1::Command4_Click() {
     Command1->setVisible(false);
     // Drawing a frame lets events run; a cycle that fell due there would
     // show its image time only for the playback to put the old one back.
-    // Held off, it runs on the next tick after the playback.
-    const bool cycleWasRunning = cycleRunning_;
-    cycleRunning_ = true;
+    // It is held back and runs when the playback has ended.
+    const bool wasPlayingBack = playingBack_;
+    playingBack_ = true;
     std::string kept = Label15->caption();
     Label15->setCaption("");
     Label15->setVisible(true);
@@ -81,7 +81,11 @@ void Form1::Command4_Click() {
     Option2_Click();
     if (ended_) return;
     Label15->setCaption(kept);
-    cycleRunning_ = cycleWasRunning;
+    playingBack_ = wasPlayingBack;
+    if (!playingBack_ && cycleHeldBack_) {
+        cycleHeldBack_ = false;
+        Command1->press();
+    }
 }
 
 }  // namespace nimbrel

@@ -107,6 +107,10 @@ constexpr DetailAttempt kDetailAttempts[] = {
 }  // namespace
 
 void Form1::Command1_Click() {
+    if (playingBack_) {
+        cycleHeldBack_ = true;
+        return;
+    }
     if (cycleRunning_) return;
     // Outside the region: nothing at all.
     if (!insideInclusive(regionBounds(area.regions, area.currentRegion), latitude(), longitude()))

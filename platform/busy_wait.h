@@ -6,7 +6,8 @@ namespace nimbrel {
 
 // A widget whose clicks and keys are delivered even during a wait: the exit.
 inline constexpr char kPassWhileBusy[] = "nimbrelPassWhileBusy";
-// A timer whose ticks are dropped during a wait, as a busy thread misses them.
+// A timer whose ticks wait while the program waits; one that fell due ticks
+// once when the wait ends, as a busy thread's queue gets one timer message.
 inline constexpr char kHoldWhileBusy[] = "nimbrelHoldWhileBusy";
 
 }  // namespace nimbrel

@@ -49,7 +49,7 @@ class Platform {
     virtual void setTopmost(bool on) = 0;
     // Waits on the window's thread. The window keeps repainting, but no
     // handler runs meanwhile except the exit: clicks are held back until the
-    // next doEvents and timer ticks are dropped.
+    // next doEvents, and a timer that fell due ticks once then.
     virtual void sleepMs(int ms) = 0;
     virtual DateTime now() = 0;
     // A modal message box; title is the window title of the box. The

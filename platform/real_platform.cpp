@@ -50,19 +50,43 @@ bool isUserInput(QEvent::Type type) {
 }
 
 // Holds the user's clicks and keys back while the program waits and hands
-// them on afterwards, in order, as a busy thread's message queue would.
+// them on afterwards, in order, as a busy thread's message queue would; a
+// held timer that fell due meanwhile ticks once afterwards, however many of
+// its periods passed.
 class HoldInput : public QObject {
   public:
     HoldInput() { QCoreApplication::instance()->installEventFilter(this); }
     ~HoldInput() override {
         QCoreApplication::instance()->removeEventFilter(this);
-        for (auto& [receiver, event] : held_)
-            if (receiver) QCoreApplication::postEvent(receiver, event.release());
+        // Each is handed on in its turn, after the ones before it have run:
+        // a click that hid or disabled a control takes the later clicks on
+        // it with it, as a person's clicks after it could not reach it.
+        for (auto& [receiver, event] : held_) {
+            if (!receiver) continue;
+            QMetaObject::invokeMethod(
+                receiver,
+                [receiver = receiver, e = std::shared_ptr<QEvent>(std::move(event))] {
+                    auto* w = qobject_cast<QWidget*>(receiver.data());
+                    if (w && w->isVisible() && w->isEnabled())
+                        QCoreApplication::sendEvent(w, e.get());
+                },
+                Qt::QueuedConnection);
+        }
+        // A timer stopped meanwhile has another id and ignores its tick.
+        for (auto& [timer, id] : dueTimers_)
+            if (timer) QCoreApplication::postEvent(timer, new QTimerEvent(id));
     }
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::Timer) return watched->property(kHoldWhileBusy).toBool();
+        if (event->type() == QEvent::Timer) {
+            if (!watched->property(kHoldWhileBusy).toBool()) return false;
+            const int id = static_cast<QTimerEvent*>(event)->timerId();
+            if (std::none_of(dueTimers_.begin(), dueTimers_.end(),
+                             [&](const auto& d) { return d.first == watched && d.second == id; }))
+                dueTimers_.emplace_back(watched, id);
+            return true;
+        }
         // Input reaches the window first and is then sent on to the widget
         // under the mouse or with the focus; it is held at the widget.
         if (!isUserInput(event->type()) || !watched->isWidgetType()) return false;
@@ -73,6 +97,7 @@ class HoldInput : public QObject {
 
   private:
     std::vector<std::pair<QPointer<QObject>, std::unique_ptr<QEvent>>> held_;
+    std::vector<std::pair<QPointer<QObject>, int>> dueTimers_;
 };
 
 }  // namespace

@@ -65,6 +65,10 @@ TEST_F(StartupTest, SavedLocationStartsTheFirstCycleAndMarksTheSmallMap) {
     EXPECT_EQ(form->placement.windowLeft, 840);
     EXPECT_EQ(form->Left(), 840);
     EXPECT_EQ(form->Height(), 1120);
+    // Ticks every 9750 ms, to the millisecond: six are 58.5 s.
+    EXPECT_TRUE(form->Timer1.isActive());
+    EXPECT_EQ(form->Timer1.interval(), 9750);
+    EXPECT_EQ(form->Timer1.timerType(), Qt::PreciseTimer);
 }
 
 TEST_F(StartupTest, ALocationOnABoundStartsTheLocationSettingMode) {

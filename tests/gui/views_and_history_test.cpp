@@ -317,16 +317,23 @@ TEST_F(HistoryTest, TicksDuringThePlaybackWaitForItsEnd) {
     keep(1, timeOfDayDays(14, 36, 1));
     const std::string before = form->Label15->caption();
     form->cycle.tickCount = form->cycle.tickThreshold - 1;
-    platform.onDoEvents = [this] { form->Timer1_Timer(); };
+    // The tick falls due while a frame is drawn; the playback goes on to its
+    // end, and the cycle that fell due runs then, not a tick later.
+    std::vector<std::string> label15During;
+    platform.onDoEvents = [&] {
+        if (form->Label16->visible()) label15During.push_back(form->Label15->caption());
+        if (platform.downloadedUrls.empty()) form->Timer1_Timer();
+    };
+    platform.onSleep = [&] { EXPECT_TRUE(platform.downloadedUrls.empty()); };
     form->Command4->press();
     platform.onDoEvents = nullptr;
-    EXPECT_TRUE(platform.downloadedUrls.empty());
-    EXPECT_EQ(form->Label15->caption(), before);
-    // The next tick runs the cycle that fell due.
-    form->Timer1_Timer();
+    platform.onSleep = nullptr;
+    EXPECT_EQ(platform.sleeps, (std::vector<int>{1000, 900}));
+    EXPECT_EQ(label15During, (std::vector<std::string>{"", "14:30"}));
     EXPECT_EQ(platform.downloadedUrls.size(), 2u);
     EXPECT_NE(form->Label15->caption(), before);
     EXPECT_EQ(form->Label16->caption(), form->Label15->caption());
+    EXPECT_FALSE(form->Label16->visible());
 }
 
 TEST_F(HistoryTest, RefreshShiftsTheImagesAndCopiesTheNewest) {

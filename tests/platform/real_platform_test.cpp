@@ -196,12 +196,17 @@ TEST(RealPlatformTest, WaitsKeepTheWindowAliveHoldInputBackAndEndWithTheProgram)
     app();
     RealPlatform platform;
     QWidget window;
-    QPushButton exitButton(&window), other(&window);
+    QPushButton exitButton(&window), other(&window), hider(&window), hidden(&window);
     exitButton.setProperty(kPassWhileBusy, true);
     window.show();
     int exitClicks = 0, otherClicks = 0, ticks = 0, heldTicks = 0;
     QObject::connect(&exitButton, &QPushButton::clicked, [&] { ++exitClicks; });
     QObject::connect(&other, &QPushButton::clicked, [&] { ++otherClicks; });
+    // A held click that hides a control: the held click on it after is lost,
+    // as the same two clicks made after the wait would not reach it.
+    int hiddenClicks = 0;
+    QObject::connect(&hider, &QPushButton::clicked, [&] { hidden.hide(); });
+    QObject::connect(&hidden, &QPushButton::clicked, [&] { ++hiddenClicks; });
     QTimer painter, tick;
     tick.setProperty(kHoldWhileBusy, true);
     QObject::connect(&painter, &QTimer::timeout, [&] { ++ticks; });
@@ -220,6 +225,8 @@ TEST(RealPlatformTest, WaitsKeepTheWindowAliveHoldInputBackAndEndWithTheProgram)
     QTimer::singleShot(60, [&] {
         click(other);
         click(exitButton);
+        click(hider);
+        click(hidden);
     });
 
     auto start = std::chrono::steady_clock::now();
@@ -232,6 +239,10 @@ TEST(RealPlatformTest, WaitsKeepTheWindowAliveHoldInputBackAndEndWithTheProgram)
     EXPECT_EQ(otherClicks, 0);  // held back until events may run again
     QCoreApplication::processEvents();
     EXPECT_EQ(otherClicks, 1);
+    EXPECT_EQ(heldTicks, 1);  // fourteen periods passed: one tick, after the wait
+    EXPECT_TRUE(hidden.isHidden());
+    EXPECT_EQ(hiddenClicks, 0);
+    tick.stop();
 
     // The end of the program cuts a wait short, and later waits do nothing.
     QTimer::singleShot(50, [&] { platform.endWaits(); });
