@@ -15,6 +15,7 @@
 #include "app/controls.h"
 #include "app/layout.h"
 #include "cycle/classify.h"
+#include "cycle/desktop_texts.h"
 #include "cycle/rain_scan.h"
 #include "forecast/forecast.h"
 #include "forecast/nowcaster.h"
@@ -329,10 +330,13 @@ class Form1 : public QWidget {
     std::shared_ptr<ForecastJob> pendingForecast_;
     struct PendingNotice {
         std::string headline;
-        std::string statusText;
+        std::vector<std::string> messages;  // the four strengths'
         bool critical = false;
+        bool soundDue = false;
+        bool warning = false;
     };
     std::optional<PendingNotice> noticeDue_;
+    std::optional<DesktopNotice> shownNotice_;  // as last sent, until closed
     // Answers that arrive after the window is gone are dropped.
     std::shared_ptr<int> life_ = std::make_shared<int>(0);
     std::string headline_;

@@ -271,12 +271,18 @@ void Form1::tellTheUser(const CycleAnalysis& a, const std::string& clockNote,
     Text4->setText(updateHistory(Text4->text(), commNote, t, stamp, head));
     if (Check3->value() == 1) appendLog(cycleLogLine(dayText(t), stamp, head));
     const SoundKind kind = chooseSound(cycle.prevLevels, levels_, cycle.soundLevel);
-    if (kind == SoundKind::None) return;
-    platform_.playSound(soundFile(static_cast<int>(kind)));
-    // The notification goes out with the forecast's line once it is ready
-    // (within the past images' budget), or at the cycle's end without one.
-    if (desktop.notificationsOn)
-        noticeDue_ = PendingNotice{head, Label2->caption(), levels_[kIntense] > 0};
+    if (kind != SoundKind::None) platform_.playSound(soundFile(static_cast<int>(kind)));
+    // The notification is settled with the forecast's line once it is
+    // ready (within the past images' budget), or at the cycle's end
+    // without one.
+    if (!desktop.notificationsOn) return;
+    PendingNotice n;
+    n.headline = head;
+    for (const ClassRecord& c : classes) n.messages.push_back(c.message);
+    n.critical = levels_[kIntense] >= 2;  // near or at the place, not in the far band
+    n.soundDue = kind != SoundKind::None;
+    n.warning = std::any_of(levels_.begin(), levels_.end(), [](auto l) { return l > 0; });
+    noticeDue_ = std::move(n);
 }
 
 void Form1::setNextInterval(const CycleAnalysis& a) {
@@ -381,10 +387,21 @@ void Form1::dropPendingForecast() {
 
 void Form1::sendNotice(const std::string& forecast) {
     if (!noticeDue_) return;
-    const PendingNotice n = *noticeDue_;
+    const PendingNotice n = std::move(*noticeDue_);
     noticeDue_.reset();
-    const DesktopNotice d = desktopNotice(n.headline, n.statusText, forecast, n.critical);
-    platform_.notify(d.summary, d.body, d.critical);
+    const DesktopNotice d = desktopNotice(n.headline, n.messages, forecast, n.critical);
+    switch (noticeStep(shownNotice_, d, n.soundDue, n.warning)) {
+        case NoticeStep::Nothing:
+            break;
+        case NoticeStep::Show:
+            platform_.notify(d.summary, d.body, d.critical);
+            shownNotice_ = d;
+            break;
+        case NoticeStep::Close:
+            platform_.closeNotice();
+            shownNotice_.reset();
+            break;
+    }
 }
 
 void Form1::showForecast(const Forecast& forecast) {

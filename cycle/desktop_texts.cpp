@@ -1,6 +1,9 @@
 #include "cycle/desktop_texts.h"
 
+#include <algorithm>
+
 #include "base/text_util.h"
+#include "cycle/classify.h"
 
 namespace nimbrel {
 
@@ -45,14 +48,52 @@ std::vector<std::string> statusAndForecast(const std::string& statusCaption,
 
 }  // namespace
 
-DesktopNotice desktopNotice(const std::string& headline, const std::string& statusCaption,
-                            const std::string& forecastLine, bool intense) {
+DesktopNotice desktopNotice(const std::string& headline, const std::vector<std::string>& messages,
+                            const std::string& forecastLine, bool critical) {
     DesktopNotice n;
     n.summary = trimmed(headline);
     if (n.summary.empty()) n.summary = kProgramName;
-    n.body = joined(statusAndForecast(statusCaption, forecastLine));
-    n.critical = intense;
+    std::vector<std::string> lines;
+    for (const std::string& m : messages) {
+        const std::string line = trimmed(m);
+        std::string words = line;
+        if (const size_t mark = words.find(trimmed(kRisingMark)); mark != std::string::npos)
+            words = trimmed(words.substr(0, mark));
+        // A message of the rising mark alone says nothing; the summary's
+        // strength is not told twice.
+        if (words.empty() || n.summary.rfind(words, 0) == 0) continue;
+        if (std::find(lines.begin(), lines.end(), line) == lines.end()) lines.push_back(line);
+    }
+    const std::string forecast = trimmed(forecastLine);
+    if (!forecast.empty()) lines.push_back(forecast);
+    n.body = joined(lines);
+    n.critical = critical;
     return n;
+}
+
+namespace {
+
+// The rising mark coming or going alone is no news.
+std::string withoutRisingMarks(std::string text) {
+    const std::string mark = trimmed(kRisingMark);
+    for (size_t at; (at = text.find(mark)) != std::string::npos;) text.erase(at, mark.size());
+    return text;
+}
+
+bool sameNews(const DesktopNotice& a, const DesktopNotice& b) {
+    return a.critical == b.critical &&
+           trimmed(withoutRisingMarks(a.summary)) == trimmed(withoutRisingMarks(b.summary)) &&
+           withoutRisingMarks(a.body) == withoutRisingMarks(b.body);
+}
+
+}  // namespace
+
+NoticeStep noticeStep(const std::optional<DesktopNotice>& shown, const DesktopNotice& now,
+                      bool soundDue, bool warning) {
+    if (!warning) return shown ? NoticeStep::Close : NoticeStep::Nothing;
+    if (shown && sameNews(*shown, now)) return NoticeStep::Nothing;
+    // A new sound is worth telling; a shown notice is kept true in place.
+    return soundDue || shown ? NoticeStep::Show : NoticeStep::Nothing;
 }
 
 TrayLook trayLook(const std::string& statusCaption, const std::optional<Rgb>& backColor,

@@ -20,13 +20,27 @@ struct DesktopNotice {
     std::string summary;
     std::string body;
     bool critical = false;
+    bool operator==(const DesktopNotice&) const = default;
 };
 
-// summary: the headline (the program's name when it is empty, as on a
-// communication error); body: the status lines, then the forecast line when
-// there is one, joined by '\n'; critical for intense rain.
-DesktopNotice desktopNotice(const std::string& headline, const std::string& statusCaption,
-                            const std::string& forecastLine, bool intense);
+// summary: the headline (the program's name when it is empty); body: the
+// strengths' messages that say something besides the rising mark, each
+// once and not the one the summary says, then the forecast line when there
+// is one, joined by '\n'. critical: intense rain near or at the place.
+DesktopNotice desktopNotice(const std::string& headline, const std::vector<std::string>& messages,
+                            const std::string& forecastLine, bool critical);
+
+// What a cycle does with the notification, given the one shown (none
+// before the first and after a close), this cycle's, whether its warning
+// sound was due and whether any strength is near at all. Notices that
+// differ only by the rising mark are the same news.
+enum class NoticeStep {
+    Nothing,  // unchanged, or nothing to tell
+    Show,     // shown, in place of the one shown before
+    Close,    // the warning has cleared
+};
+NoticeStep noticeStep(const std::optional<DesktopNotice>& shown, const DesktopNotice& now,
+                      bool soundDue, bool warning);
 
 struct TrayLook {
     Rgb color;

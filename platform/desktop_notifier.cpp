@@ -33,10 +33,28 @@ NotifyResult DesktopNotifier::notify(const std::string& summary, const std::stri
     r.status = NotifyStatus::Sent;
     if (waiting_) {
         next_ = Request{summary, body, critical};
+        closeWhenAnswered_ = false;
         return r;
     }
     send({summary, body, critical});
     return r;
+}
+
+void DesktopNotifier::close() {
+    if (waiting_) {
+        // The id comes with the answer.
+        next_.reset();
+        closeWhenAnswered_ = true;
+        return;
+    }
+    if (lastId_ == 0 || !connection_.isConnected()) return;
+    QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kInterface,
+                                                       QStringLiteral("CloseNotification"));
+    call << static_cast<uint>(lastId_);
+    lastId_ = 0;
+    // Nothing waits for the answer; a service that has closed it already
+    // says so, which changes nothing.
+    connection_.asyncCall(call, kCallTimeoutMs);
 }
 
 void DesktopNotifier::send(const Request& request) {
@@ -47,6 +65,8 @@ void DesktopNotifier::send(const Request& request) {
     // services.
     hints.insert(QStringLiteral("urgency"), QVariant::fromValue<uchar>(request.critical ? 2 : 1));
     hints.insert(QStringLiteral("desktop-entry"), QStringLiteral("nimbrel"));
+    // The program plays its own warning sounds; an update in place has none.
+    hints.insert(QStringLiteral("suppress-sound"), true);
     call << QStringLiteral("nimbrel") << static_cast<uint>(lastId_) << QStringLiteral("nimbrel")
          << QString::fromStdString(request.summary) << QString::fromStdString(request.body)
          << QStringList() << hints << static_cast<int>(-1);
@@ -72,6 +92,11 @@ void DesktopNotifier::send(const Request& request) {
             }
             lastResult_ = r;
             waiting_ = false;
+            if (closeWhenAnswered_) {
+                closeWhenAnswered_ = false;
+                close();
+                return;
+            }
             if (next_) {
                 const Request n = *next_;
                 next_.reset();

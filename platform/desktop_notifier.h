@@ -42,6 +42,9 @@ class DesktopNotifier {
     // answer is awaited, a newer notification waits for it (only the newest
     // is kept), so that it replaces the one shown.
     NotifyResult notify(const std::string& summary, const std::string& body, bool critical);
+    // Asks the service to close the notification shown (CloseNotification),
+    // also one whose answer is still awaited; the next one is new.
+    void close();
 
     // The id the next notification replaces; 0 when none was shown yet.
     uint32_t lastId() const { return lastId_; }
@@ -61,6 +64,7 @@ class DesktopNotifier {
     NotifyResult lastResult_;
     bool waiting_ = false;
     std::optional<Request> next_;
+    bool closeWhenAnswered_ = false;
     std::unique_ptr<QObject> calls_ = std::make_unique<QObject>();  // parent of the calls under way
 };
 

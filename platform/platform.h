@@ -70,6 +70,8 @@ class Platform {
     // for the strongest warnings. Without a notification service nothing
     // is shown and nothing is retried.
     virtual void notify(const std::string& summary, const std::string& body, bool critical) = 0;
+    // Takes the notification shown down, if there is one.
+    virtual void closeNotice() = 0;
 };
 
 }  // namespace nimbrel

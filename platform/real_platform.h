@@ -46,6 +46,7 @@ class RealPlatform : public Platform {
     bool anotherInstanceRunning(const std::string& programFolder) override;
     void endWaits() override;
     void notify(const std::string& summary, const std::string& body, bool critical) override;
+    void closeNotice() override { notifier_.close(); }
     const NotifyResult& lastNotify() const { return notifier_.lastResult(); }
 
   private:

@@ -12,48 +12,60 @@ const std::string kWarningCaption =
 
 }  // namespace
 
-TEST(DesktopTexts, NoticeTakesHeadlineStatusAndForecast) {
+TEST(DesktopTexts, NoticeTellsEachStrengthOnceThenTheForecast) {
     struct Case {
         const char* name;
-        std::string headline, caption, forecast;
-        bool intense;
+        std::string headline;
+        std::vector<std::string> messages;  // light, rain, heavy, intense
+        std::string forecast;
         DesktopNotice expected;
     };
     const Case cases[] = {
-        {"warning with forecast",
+        {"the summary's strength is not told again, the rising mark alone not at all",
+         "強い雨 注意 ！！",
+         {" ！！", " ！！", "強い雨 注意 ！！", ""},
+         "激しい雨 約12分後 (6分〜)",
+         {"強い雨 注意 ！！", "激しい雨 約12分後 (6分〜)", true}},
+        {"weaker strengths follow in their order",
          "強い雨 接近中",
-         kWarningCaption,
+         {"　弱い雨 注意 ！！", "雨 降雨", "強い雨 接近中", ""},
          "到達予想 14:50 頃",
-         false,
-         {"強い雨 接近中",
-          "強い雨 接近中\n雨 降雨\n弱い雨 注意 ！！\n一部 Radar Area 外\n到達予想 14:50 頃",
-          false}},
-        {"intense is critical",
-         "猛烈な雨 降雨",
-         "猛烈な雨 降雨",
+         {"強い雨 接近中", "弱い雨 注意 ！！\n雨 降雨\n到達予想 14:50 頃", true}},
+        {"raining at the place: the headline's suffix",
+         "雨 注意 降雨中",
+         {"弱い雨 降雨", "雨 注意", "", ""},
          "",
-         true,
-         {"猛烈な雨 降雨", "猛烈な雨 降雨", true}},
-        {"communication error has no headline",
-         "",
-         "2024/05/05 14:37:50",
-         "",
-         false,
-         {"ノクタル", "2024/05/05 14:37:50", false}},
-        {"blank forecast adds nothing",
-         "雨 注意",
-         "　近隣降雨なし",
-         "　 ",
-         false,
-         {"雨 注意", "近隣降雨なし", false}},
+         {"雨 注意 降雨中", "弱い雨 降雨", false}},
+        {"no headline", "", {"", "", "", ""}, "　 ", {"ノクタル", "", false}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const DesktopNotice n = desktopNotice(c.headline, c.caption, c.forecast, c.intense);
-        EXPECT_EQ(n.summary, c.expected.summary);
-        EXPECT_EQ(n.body, c.expected.body);
-        EXPECT_EQ(n.critical, c.expected.critical);
+        EXPECT_EQ(desktopNotice(c.headline, c.messages, c.forecast, c.expected.critical),
+                  c.expected);
     }
+}
+
+TEST(DesktopTexts, ANoticeIsShownOnASoundKeptTrueInPlaceAndClosedOnTheAllClear) {
+    const DesktopNotice a{"雨 接近中", "雨 約10分後", false};
+    const DesktopNotice later{"雨 接近中", "雨 約3分後", false};
+    struct Case {
+        const char* name;
+        std::optional<DesktopNotice> shown;
+        DesktopNotice now;
+        bool soundDue, warning;
+        NoticeStep expected;
+    } cases[] = {
+        {"a sound, nothing shown", std::nullopt, a, true, true, NoticeStep::Show},
+        {"the same again, even with a sound", a, a, true, true, NoticeStep::Nothing},
+        {"only the rising mark has gone", DesktopNotice{"雨 接近中 ！！", "雨 約10分後", false}, a,
+         false, true, NoticeStep::Nothing},
+        {"the forecast moved, no sound: in place", a, later, false, true, NoticeStep::Show},
+        {"no sound and nothing shown", std::nullopt, later, false, true, NoticeStep::Nothing},
+        {"the warning cleared", a, a, false, false, NoticeStep::Close},
+        {"cleared with nothing shown", std::nullopt, a, false, false, NoticeStep::Nothing},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(noticeStep(c.shown, c.now, c.soundDue, c.warning), c.expected) << c.name;
 }
 
 TEST(DesktopTexts, TrayColourAndTooltipFollowTheStatus) {

@@ -177,8 +177,8 @@ TEST_F(UpdateCycleTest, LightRainApproachingWarnsEverywhere) {
     // The desktop is told at the same moment, the headline as summary.
     ASSERT_EQ(platform.notifications.size(), 1u);
     EXPECT_EQ(platform.notifications[0].summary, "弱い雨 接近中");
-    // The body: the status lines, then the forecast's line.
-    EXPECT_EQ(platform.notifications[0].body, "弱い雨 接近中\n" + form->forecastLine());
+    // The body: the forecast's line; the one strength is the summary.
+    EXPECT_EQ(platform.notifications[0].body, form->forecastLine());
     EXPECT_FALSE(platform.notifications[0].critical);
     // The same rain again: no new sound and no notification.
     platform.advanceSeconds(60);
@@ -195,10 +195,12 @@ TEST_F(UpdateCycleTest, NotificationsFollowTheSoundsAndTheirSwitch) {
         int index;  // palette index of the rain ring
         size_t notified;
         bool critical;
+        int minD2 = 25, maxD2 = 30;  // the ring, 5 pixels out
     } cases[] = {
-        {0, true, 8, 1, true},   // intense rain: critical
-        {1, true, 4, 1, false},  // soft sounds still notify
-        {2, true, 4, 0, false},  // silent: no sound, no notification
+        {0, true, 8, 1, true},               // intense rain near the place: critical
+        {0, true, 8, 1, false, 2500, 2600},  // ... 50 pixels out, in the far band: not
+        {1, true, 4, 1, false},              // soft sounds still notify
+        {2, true, 4, 0, false},              // silent: no sound, no notification
         {0, false, 4, 0, false},
     };
     for (const Case& c : cases) {
@@ -212,7 +214,7 @@ TEST_F(UpdateCycleTest, NotificationsFollowTheSoundsAndTheirSwitch) {
         form->desktop.notificationsOn = c.notificationsOn;
         int shown = 0;
         form->desktop.onStatusShown = [&] { ++shown; };
-        serveRadar(6, ringOf(c.index, 25, 30));
+        serveRadar(6, ringOf(c.index, c.minD2, c.maxD2));
         form->Command1->press();
         EXPECT_EQ(shown, 1);  // the status
         platform.answerFetches();
@@ -352,4 +354,29 @@ TEST_F(UpdateCycleTest, PastImagesThatFailAreNotAskedForAgainOnTheNextCycles) {
     platform.answerFetches();
     EXPECT_GT(platform.fetchedUrls.size(), 3u);
     EXPECT_EQ(form->forecastLine().rfind("予測なし", 0), std::string::npos) << form->forecastLine();
+}
+
+TEST_F(UpdateCycleTest, ABandPassingOverIsOneNotificationPerChangeAndClosedWhenItHasGone) {
+    startQuiet();
+    struct Step {
+        int minD2, maxD2;  // the light rain's ring; 0, 0: none
+        size_t notified;
+        int closed;
+    } steps[] = {
+        {3000, 3200, 1, 0},  // far
+        {3000, 3200, 1, 0},  // the same, no longer growing: nothing new
+        {400, 500, 2, 0},    // near
+        {0, 9, 3, 0},        // at the place
+        {0, 0, 3, 1},        // gone: the notification is taken down
+        {0, 0, 3, 1},
+    };
+    for (const Step& s : steps) {
+        SCOPED_TRACE(s.minD2);
+        serveRadar(6, ringOf(3, s.minD2, s.maxD2));
+        platform.advanceSeconds(60);
+        form->Command1->press();
+        platform.answerFetches();
+        EXPECT_EQ(platform.notifications.size(), s.notified);
+        EXPECT_EQ(platform.closedNotices, s.closed);
+    }
 }

@@ -36,6 +36,7 @@ struct NotifyCall {
     QString body;
     int urgency = -1;
     bool urgencyIsByte = false;
+    bool suppressSound = false;
 };
 
 // A notification service for tests: records each Notify call and answers
@@ -59,14 +60,26 @@ class TestNotificationService : public QObject {
         const QVariant urgency = hints.value(QStringLiteral("urgency"));
         c.urgency = urgency.isValid() ? urgency.toInt() : -1;
         c.urgencyIsByte = urgency.metaType().id() == QMetaType::UChar;
+        c.suppressSound = hints.value(QStringLiteral("suppress-sound")).toBool();
         QMutexLocker lock(&mutex_);
         calls_.push_back(c);
         return nextId_++;
+    }
+    void CloseNotification(uint id) {
+        QMutexLocker lock(&mutex_);
+        closed_.push_back(id);
+    }
+
+  public:
+    std::vector<uint> closed() {
+        QMutexLocker lock(&mutex_);
+        return closed_;
     }
 
   private:
     QMutex mutex_;
     std::vector<NotifyCall> calls_;
+    std::vector<uint> closed_;
     uint nextId_ = 41;
 };
 
@@ -129,6 +142,7 @@ class ServiceThread {
     }
     bool registered() const { return registered_; }
     std::vector<NotifyCall> calls() { return service_.calls(); }
+    std::vector<uint> closed() { return service_.closed(); }
     void answerAfter(int ms) { service_.answerAfterMs = ms; }
 
   private:
@@ -189,7 +203,15 @@ TEST(DesktopNotifier, ShowsAndReplacesOnTheNotificationService) {
         EXPECT_EQ(calls[i].replacesId, steps[i].expectedReplaces);
         EXPECT_EQ(calls[i].urgency, steps[i].expectedUrgency);
         EXPECT_TRUE(calls[i].urgencyIsByte);
+        EXPECT_TRUE(calls[i].suppressSound);  // the program plays its own sounds
     }
+    // The all-clear takes the last one down; the next is a new one.
+    notifier.close();
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+    while (service.closed().empty() && std::chrono::steady_clock::now() < end)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    EXPECT_EQ(service.closed(), std::vector<uint>{43});
+    EXPECT_EQ(notifier.lastId(), 0u);
     QDBusConnection::disconnectFromBus(QStringLiteral("client-shows"));
 }
 

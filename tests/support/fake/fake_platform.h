@@ -51,6 +51,8 @@ class FakePlatform : public Platform {
     void notify(const std::string& summary, const std::string& body, bool critical) override {
         notifications.push_back({summary, body, critical});
     }
+    void closeNotice() override { ++closedNotices; }
+    int closedNotices = 0;
 
     // Answers the background fetches asked for so far, as the real
     // platform's event loop does once they have arrived: from bodies, else
