@@ -3,7 +3,7 @@
 #include "app/form1.h"
 #include "imaging/composite.h"
 #include "imaging/marker.h"
-#include "platform/png_to_bmp.h"
+#include "imaging/png_to_bmp.h"
 #include "settings/program_files.h"
 
 namespace nimbrel {

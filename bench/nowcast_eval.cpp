@@ -55,7 +55,7 @@
 #include "cycle/rain_scan.h"
 #include "forecast/forecast.h"
 #include "forecast/motion.h"
-#include "platform/png_to_bmp.h"
+#include "imaging/png_to_bmp.h"
 #include "service/radar_paths.h"
 #include "service/radar_service.h"
 #include "service/replay_event.h"

@@ -8,7 +8,7 @@
 
 #include "fuzz_support.h"
 #include "imaging/bitmap.h"
-#include "platform/png_to_bmp.h"
+#include "imaging/png_to_bmp.h"
 #include "png_builder.h"
 
 using namespace nimbrel;

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "bmp_builder.h"
-#include "platform/png_to_bmp.h"
+#include "imaging/png_to_bmp.h"
 #include "png_builder.h"
 #include "settings/settings_file.h"
 
