@@ -6,7 +6,7 @@
 #include "app/form1.h"
 #include "base/text_util.h"
 #include "cycle/alerts.h"
-#include "location/history_time.h"
+#include "cycle/history_time.h"
 
 namespace nimbrel {
 

@@ -4,8 +4,8 @@
 # (service, tests, fuzz, bench, data) may use any floor but are not used by it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-declare -A floor=([base]=1 [platform]=2 [settings]=3 [cycle]=3 [imaging]=3 [location]=3
-                  [forecast]=3 [app]=4 [service]=9 [tests]=9 [fuzz]=9 [bench]=9 [data]=9 [tools]=9)
+declare -A floor=([base]=1 [platform]=2 [settings]=3 [cycle]=3 [imaging]=3 [forecast]=3
+                  [app]=4 [service]=9 [tests]=9 [fuzz]=9 [bench]=9 [data]=9 [tools]=9)
 status=0
 declare -A edges=()
 while IFS=: read -r file include; do
