@@ -12,12 +12,12 @@
 #include <string>
 #include <vector>
 
-#include "bmp_builder.h"
 #include "cycle/classify.h"
 #include "cycle/rain_scan.h"
 #include "fuzz_support.h"
 #include "imaging/bitmap.h"
 #include "imaging/composite.h"
+#include "support/bmp_builder.h"
 
 using namespace nimbrel;
 using namespace nimbrel::fuzz;

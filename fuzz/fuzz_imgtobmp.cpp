@@ -9,7 +9,7 @@
 #include "fuzz_support.h"
 #include "imaging/bitmap.h"
 #include "imaging/png_to_bmp.h"
-#include "png_builder.h"
+#include "support/png_builder.h"
 
 using namespace nimbrel;
 using namespace nimbrel::fuzz;
