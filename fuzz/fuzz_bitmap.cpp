@@ -195,7 +195,7 @@ void checkScan(const SourceBitmap& bitmap, const Params& p) {
             total += n;
         }
     }
-    const long long side = 2 * static_cast<long long>(radii[0]) + 1;
+    const long long side = 2 * static_cast<long long>(radii.squareHalfSide) + 1;
     FUZZ_CHECK(total <= side * side, "more pixels counted than the square holds");
     FUZZ_CHECK(total <= static_cast<long long>(bitmap.width) * bitmap.height,
                "more pixels counted than the image holds");
