@@ -1,7 +1,7 @@
 #pragma once
 // The main window: its controls under their designed names, the program's
 // state, and every handler. Handlers are defined in the folder of their
-// subsystem (cycle/update_cycle.cpp defines Command1_Click, and so on).
+// subsystem (app/update_cycle.cpp defines Command1_Click, and so on).
 #include <QTimer>
 #include <QWidget>
 #include <array>

@@ -8,7 +8,7 @@
 #include "base/diagnostics.h"
 #include "base/text_util.h"
 #include "cycle/alerts.h"
-#include "location/history_time.h"
+#include "cycle/history_time.h"
 
 namespace nimbrel {
 

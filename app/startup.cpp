@@ -9,7 +9,7 @@
 #include "base/diagnostics.h"
 #include "base/text_util.h"
 #include "cycle/classify.h"
-#include "platform/png_to_bmp.h"
+#include "imaging/png_to_bmp.h"
 #include "settings/log_file.h"
 #include "settings/program_files.h"
 #include "settings/program_folder.h"

@@ -14,7 +14,7 @@
 #include "cycle/rain_scan.h"
 #include "forecast/forecast.h"
 #include "imaging/bitmap.h"
-#include "platform/png_to_bmp.h"
+#include "imaging/png_to_bmp.h"
 #include "settings/program_files.h"
 
 namespace nimbrel {

@@ -4,7 +4,7 @@
 #include "base/diagnostics.h"
 #include "imaging/composite.h"
 #include "imaging/marker.h"
-#include "platform/png_to_bmp.h"
+#include "imaging/png_to_bmp.h"
 #include "settings/program_files.h"
 
 namespace nimbrel {

@@ -55,7 +55,7 @@
 #include "cycle/rain_scan.h"
 #include "forecast/forecast.h"
 #include "forecast/motion.h"
-#include "platform/png_to_bmp.h"
+#include "imaging/png_to_bmp.h"
 #include "service/radar_paths.h"
 #include "service/radar_service.h"
 #include "service/replay_event.h"
@@ -248,7 +248,7 @@ CaseOutcome runCase(Run& run, const CaseSetup& cs) {
 
     // The truth, pixel by pixel from the source: exactly the rendered
     // images' classes at those pixels.
-    const auto pixels = bandPixels(loc.px, loc.py, cs.radii[3], now.width, now.height);
+    const auto pixels = bandPixels(loc.px, loc.py, cs.radii.locationRadius, now.width, now.height);
     cr.truth.fill(kNever);
     int reached = 0;
     for (int t = 0; t <= cs.horizon && reached < 4; ++t) {
@@ -534,7 +534,7 @@ int evaluateReplay(const Options& opt, const std::vector<ServiceRegion>& regions
         cs.horizon = std::min(kHorizon, frames - 1 - s);
         cs.half = half;
         if (!covered(where.originX + fx, where.originY + fy,
-                     static_cast<int>(std::lround(cs.radii[0]))))
+                     static_cast<int>(std::lround(cs.radii.squareHalfSide))))
             continue;
         ++fitting;
         if (runCase(run, cs) == CaseOutcome::FetchFailed) return 1;

@@ -2,7 +2,7 @@
 // own, so that it can be timed beside other converters.
 #include <cstdio>
 
-#include "platform/png_to_bmp.h"
+#include "imaging/png_to_bmp.h"
 
 int main(int argc, char** argv) {
     if (argc != 3) {

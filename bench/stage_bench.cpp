@@ -19,7 +19,7 @@
 #include "cycle/rain_scan.h"
 #include "imaging/bitmap.h"
 #include "imaging/composite.h"
-#include "platform/png_to_bmp.h"
+#include "imaging/png_to_bmp.h"
 #include "service/base_map.h"
 #include "service/radar_service.h"
 #include "settings/region_table.h"

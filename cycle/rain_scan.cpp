@@ -42,11 +42,13 @@ ScanResult scanRain(const PixelBlock& block, int px, int py, const WarnRadii& ra
         return result;
     }
 
-    float half = std::isfinite(radii[0]) ? std::clamp(radii[0], 0.0f, float(kMaxScanSide)) : 0.0f;
+    float half = std::isfinite(radii.squareHalfSide)
+                     ? std::clamp(radii.squareHalfSide, 0.0f, float(kMaxScanSide))
+                     : 0.0f;
     const long long r0Half = roundHalfEven(half);
-    const float farSq = radii[1] * radii[1];
-    const float nearSq = radii[2] * radii[2];
-    const float locationSq = radii[3] * radii[3];
+    const float farSq = radii.farRadius * radii.farRadius;
+    const float nearSq = radii.nearRadius * radii.nearRadius;
+    const float locationSq = radii.locationRadius * radii.locationRadius;
 
     const long long r0 = static_cast<long long>(block.height) - py;
     // The configured size is what the region table promises; the block is

@@ -18,10 +18,19 @@ inline constexpr int kPaletteIndices = 21;  // the service uses indices 0..20
 // counts[band][palette index].
 using Counts = std::array<std::array<std::int32_t, kPaletteIndices>, 4>;
 
-// Half side of the scanned square, far, near and location radius, in pixels.
-using WarnRadii = std::array<float, 4>;
-inline constexpr WarnRadii kNormalRadii = {85.0f, 82.0f, 41.0f, 4.6904f};
-inline constexpr WarnRadii kWidenedRadii = {107.0f, 105.0f, 56.0f, 4.6904f};
+// The distances of a scan, in pixels. A pixel of the square is in the band of
+// the smallest radius it lies strictly within; past the far radius it is in
+// kBandOuter.
+struct WarnRadii {
+    float squareHalfSide = 0;  // the square scanned around the location
+    float farRadius = 0;       // kBandFar
+    float nearRadius = 0;      // kBandNear
+    float locationRadius = 0;  // kBandLocation
+};
+inline constexpr WarnRadii kNormalRadii = {
+    .squareHalfSide = 85.0f, .farRadius = 82.0f, .nearRadius = 41.0f, .locationRadius = 4.6904f};
+inline constexpr WarnRadii kWidenedRadii = {
+    .squareHalfSide = 107.0f, .farRadius = 105.0f, .nearRadius = 56.0f, .locationRadius = 4.6904f};
 
 // An 8-bit bitmap's pixels as read from the file: one byte per pixel, rows
 // stored bottom-up, each row stride bytes long.
@@ -63,9 +72,10 @@ struct ScanResult {
     ScanError error = ScanError::None;
 };
 
-// Scans the square of half side radii[0] around column px, row py (from the
-// top). configuredWidth and configuredHeight are the region's detail image
-// size from the region table; the scan also stays inside the block itself.
+// Scans the square of half side radii.squareHalfSide around column px, row py
+// (from the top). configuredWidth and configuredHeight are the region's
+// detail image size from the region table; the scan also stays inside the
+// block itself.
 // Pixel values above 20 are neither counted nor drawn.
 ScanResult scanRain(const PixelBlock& block, int px, int py, const WarnRadii& radii,
                     int configuredWidth, int configuredHeight);

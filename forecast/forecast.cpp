@@ -252,8 +252,8 @@ Forecast forecastArrival(const ForecastRequest& req, const MotionTuning& tuning)
         for (int t = 1; t <= horizon && reached < present; ++t) {
             for (int k = 0; k < kStrengths; ++k) {
                 // Shrinking rain still counts where it lies over the point.
-                radius[k] =
-                    std::max(1.0, double(req.radii[3]) + tuning.radiusPad + (edge[k] + grow) * t);
+                radius[k] = std::max(1.0, double(req.radii.locationRadius) + tuning.radiusPad +
+                                              (edge[k] + grow) * t);
             }
             // Midpoint step through the field.
             double vx, vy;
@@ -262,8 +262,9 @@ Forecast forecastArrival(const ForecastRequest& req, const MotionTuning& tuning)
             motion.at(mx, my, vx, vy);
             x -= c * vx - s * vy;
             y -= s * vx + c * vy;
-            if (x < -req.radii[3] || y < -req.radii[3] || x > newest->width + req.radii[3] ||
-                y > newest->height + req.radii[3])
+            if (x < -req.radii.locationRadius || y < -req.radii.locationRadius ||
+                x > newest->width + req.radii.locationRadius ||
+                y > newest->height + req.radii.locationRadius)
                 break;  // upwind of the image: nothing known there
             const std::array<bool, kStrengths> hit =
                 strengthsInDisk(*newest, motion, x, y, radius, reached, present);

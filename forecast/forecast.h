@@ -50,7 +50,7 @@ struct ForecastRequest {
     std::vector<RadarFrame> frames;  // any order; the newest is the image time (minute 0)
     int px = 0;                      // location pixel as locationPixel gives it
     int py = 0;
-    WarnRadii radii = kNormalRadii;  // the radii in use; [3] is the location band
+    WarnRadii radii = kNormalRadii;  // the radii in use
     // Where each strength is now, from the cycle's own scan
     // (strengthLevels); without them the newest frame is scanned here.
     std::optional<Levels> levels;

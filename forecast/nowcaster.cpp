@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <limits>
 
-#include "platform/png_to_bmp.h"
+#include "imaging/png_to_bmp.h"
 
 namespace nimbrel {
 

@@ -12,12 +12,12 @@
 #include <string>
 #include <vector>
 
-#include "bmp_builder.h"
 #include "cycle/classify.h"
 #include "cycle/rain_scan.h"
 #include "fuzz_support.h"
 #include "imaging/bitmap.h"
 #include "imaging/composite.h"
+#include "support/bmp_builder.h"
 
 using namespace nimbrel;
 using namespace nimbrel::fuzz;
@@ -195,7 +195,7 @@ void checkScan(const SourceBitmap& bitmap, const Params& p) {
             total += n;
         }
     }
-    const long long side = 2 * static_cast<long long>(radii[0]) + 1;
+    const long long side = 2 * static_cast<long long>(radii.squareHalfSide) + 1;
     FUZZ_CHECK(total <= side * side, "more pixels counted than the square holds");
     FUZZ_CHECK(total <= static_cast<long long>(bitmap.width) * bitmap.height,
                "more pixels counted than the image holds");

@@ -8,8 +8,8 @@
 
 #include "fuzz_support.h"
 #include "imaging/bitmap.h"
-#include "platform/png_to_bmp.h"
-#include "png_builder.h"
+#include "imaging/png_to_bmp.h"
+#include "support/png_builder.h"
 
 using namespace nimbrel;
 using namespace nimbrel::fuzz;

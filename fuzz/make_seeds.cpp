@@ -13,10 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "bmp_builder.h"
-#include "platform/png_to_bmp.h"
-#include "png_builder.h"
+#include "imaging/png_to_bmp.h"
 #include "settings/settings_file.h"
+#include "support/bmp_builder.h"
+#include "support/png_builder.h"
 
 namespace fs = std::filesystem;
 using namespace nimbrel;

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <map>
 
-#include "platform/png_to_bmp.h"
+#include "imaging/png_to_bmp.h"
 
 namespace nimbrel {
 

@@ -8,7 +8,7 @@
 
 #include "base/text_util.h"
 #include "cycle/classify.h"
-#include "cycle/radar_block.h"
+#include "radar_block.h"
 
 using namespace nimbrel;
 using nimbrel::testing::RadarBlock;

@@ -73,7 +73,9 @@ int trueArrival(const Scene& scene, int strength) {
         for (int y = kPy - 5; y <= kPy + 5; ++y) {
             for (int x = kPx - 6; x <= kPx + 4; ++x) {
                 const double dx = x + 1 - kPx, dy = y - kPy;
-                if (dx * dx + dy * dy >= double(kNormalRadii[3]) * kNormalRadii[3]) continue;
+                if (dx * dx + dy * dy >=
+                    double(kNormalRadii.locationRadius) * kNormalRadii.locationRadius)
+                    continue;
                 if (scene(x, y, t) >= kStrengthFloor[strength]) return t;
             }
         }

@@ -6,8 +6,8 @@
 #include <set>
 
 #include "cycle/radar_time.h"
+#include "imaging/png_to_bmp.h"
 #include "platform/download.h"
-#include "platform/png_to_bmp.h"
 #include "service/http_server.h"
 #include "service/radar_paths.h"
 #include "service/radar_service.h"

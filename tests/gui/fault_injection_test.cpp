@@ -19,8 +19,8 @@
 
 #include "base/text_util.h"
 #include "cycle/radar_time.h"
+#include "imaging/png_to_bmp.h"
 #include "platform/download.h"
-#include "platform/png_to_bmp.h"
 #include "service/http_server.h"
 #include "service/radar_paths.h"
 #include "service/radar_service.h"

@@ -149,15 +149,17 @@ TEST_F(ViewsTest, WithoutCheck4TheLeftEdgeStays) {
 TEST_F(ViewsTest, Check6SetsTheWarningRadii) {
     struct Case {
         int value;
-        float radii[4];
+        WarnRadii radii;
     } cases[] = {
         {1, {107, 105, 56, 4.6904f}}, {0, {85, 82, 41, 4.6904f}}, {1, {107, 105, 56, 4.6904f}}};
     startAt(tokyoSettings());
     const std::string status = form->Label2->caption();
     for (const Case& c : cases) {
         form->Check6->setValue(c.value);
-        for (int i = 0; i < 4; ++i)
-            EXPECT_EQ(form->cycle.warnRadii[i], c.radii[i]) << c.value << " " << i;
+        EXPECT_EQ(form->cycle.warnRadii.squareHalfSide, c.radii.squareHalfSide) << c.value;
+        EXPECT_EQ(form->cycle.warnRadii.farRadius, c.radii.farRadius) << c.value;
+        EXPECT_EQ(form->cycle.warnRadii.nearRadius, c.radii.nearRadius) << c.value;
+        EXPECT_EQ(form->cycle.warnRadii.locationRadius, c.radii.locationRadius) << c.value;
     }
     EXPECT_EQ(form->Label2->caption(), status);
     EXPECT_TRUE(platform.downloadedUrls.empty());

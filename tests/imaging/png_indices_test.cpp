@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "platform/png_to_bmp.h"
+#include "imaging/png_to_bmp.h"
 #include "support/png_builder.h"
 #include "support/temp_dir.h"
 

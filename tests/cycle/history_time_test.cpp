@@ -1,4 +1,4 @@
-#include "location/history_time.h"
+#include "cycle/history_time.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "location/history_time.h"
+#include "cycle/history_time.h"
 
 #include <cmath>
 #include <cstdio>

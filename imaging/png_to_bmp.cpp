@@ -1,4 +1,4 @@
-#include "platform/png_to_bmp.h"
+#include "imaging/png_to_bmp.h"
 
 #include <png.h>
 
