@@ -1,6 +1,7 @@
 # Installing and the Debian package. An installed program finds its tables
 # and sounds in <prefix>/share/nimbrel and copies them into the user's own
-# folder on first start (app/program_folder.h).
+# folder on first start (settings/program_folder.h); radar_service reads the
+# region table from there too.
 include(GNUInstallDirs)
 
 install(TARGETS nimbrel radar_service RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
@@ -15,6 +16,10 @@ endforeach()
 install(FILES ${nimbrel_share_files} DESTINATION ${CMAKE_INSTALL_DATADIR}/nimbrel)
 install(FILES data/nimbrel.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES data/nimbrel.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+# What the package says of itself: the licences, a short README and a manual
+# page per program.
+install(FILES data/doc/copyright data/doc/README DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(FILES ${NIMBREL_MAN_PAGES} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME nimbrel)

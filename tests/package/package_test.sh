@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
-# The Debian package: what it holds and what it depends on, then the program
-# run from it unpacked into a temporary root with a temporary HOME. It must
-# seed the per-user folder from the share folder, keep the user's own
-# vesk.ini byte for byte, and complete a cycle against the radar service
-# from the same package.
+# The Debian package: what it holds and what it depends on, its licences,
+# README and manual pages, then the program run from it unpacked into a
+# temporary root with a temporary HOME. It must seed the per-user folder
+# from the share folder, keep the user's own vesk.ini byte for byte, and
+# complete a cycle against the radar service from the same package.
 # Usage: package_test.sh path/to/nimbrel_<version>_amd64.deb
 set -uo pipefail
 
@@ -19,9 +19,12 @@ shares=(area_map.ini toshi.ini RING3.WAV SOUND36.WAV SOUND38.WAV RING3s.WAV SOUN
 
 # --- contents -------------------------------------------------------------
 contents="$(dpkg-deb --contents "$deb")" || fail "dpkg-deb cannot read $deb"
+doc=./usr/share/doc/nimbrel
+man=./usr/share/man/man1
 expected=(./usr/bin/nimbrel ./usr/bin/radar_service
           ./usr/share/applications/nimbrel.desktop
-          ./usr/share/icons/hicolor/scalable/apps/nimbrel.svg)
+          ./usr/share/icons/hicolor/scalable/apps/nimbrel.svg
+          "$doc/copyright" "$doc/README" "$man/nimbrel.1.gz" "$man/radar_service.1.gz")
 for f in "${shares[@]}"; do expected+=("./usr/share/nimbrel/$f"); done
 for f in "${expected[@]}"; do
   grep -q " ${f}\$" <<<"$contents" || fail "package lacks $f"
@@ -49,8 +52,40 @@ cleanup() {
 trap cleanup EXIT
 
 dpkg-deb -x "$deb" "$root/fs" || fail "dpkg-deb -x failed"
-grep -q '^Name\[ja\]=ノクタル$' "$root/fs/usr/share/applications/nimbrel.desktop" ||
-  fail "desktop entry lacks the Japanese name"
+desktop="$root/fs/usr/share/applications/nimbrel.desktop"
+grep -q '^Name\[ja\]=ノクタル$' "$desktop" || fail "desktop entry lacks the Japanese name"
+
+# The copyright file in Debian's machine-readable form: the format line
+# first, fields or continuation lines only, a Files: * paragraph, and every
+# licence a Files paragraph names given its text in a License paragraph.
+copyright="$root/fs/usr/share/doc/nimbrel/copyright"
+head -n1 "$copyright" |
+  grep -qx 'Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' ||
+  fail "copyright does not start with the Format line"
+grep -qx 'Files: \*' "$copyright" || fail "copyright has no 'Files: *' paragraph"
+problems="$(awk '
+  /^$/ { in_files = 0; next }
+  /^[ \t]/ { if (last == "License") texts[name] = 1; next }
+  !/^[A-Za-z][A-Za-z-]*:/ { print "line " NR " is neither a field nor a continuation" }
+  { last = $1; sub(/:$/, "", last) }
+  last == "Files" { in_files = 1; files++ }
+  last == "Copyright" && in_files { copyrights++ }
+  last == "License" { name = $2; if (in_files) used[name] = 1 }
+  END {
+    if (!files || copyrights < files) print "a Files paragraph lacks Copyright"
+    for (l in used) if (!(l in texts)) print "no licence text for " l
+  }' "$copyright")"
+[ -z "$problems" ] || fail "copyright: $problems"
+grep -q 'server\.ini' "$root/fs/usr/share/doc/nimbrel/README" || fail "README does not name server.ini"
+# The manual page lists every option radar_service --help names.
+service_help="$("$root/fs/usr/bin/radar_service" --help)" || fail "radar_service --help failed"
+service_man="$(zcat "$root/fs/usr/share/man/man1/radar_service.1.gz" | tr -d '\\')" ||
+  fail "radar_service.1.gz is not gzip"
+for option in $(grep -o -- '--[a-z][a-z-]*' <<<"$service_help" | sort -u); do
+  grep -q -- "$option" <<<"$service_man" || fail "radar_service.1 lacks $option"
+done
+zcat "$root/fs/usr/share/man/man1/nimbrel.1.gz" | grep -q '^\.TH NIMBREL 1' ||
+  fail "nimbrel.1.gz is not nimbrel's manual page"
 
 home="$root/home"
 user="$home/.local/share/nimbrel"
@@ -94,4 +129,5 @@ for f in "${shares[@]}"; do
 done
 cmp -s "$root/vesk.ini.before" "$user/vesk.ini" || fail "the user's vesk.ini was changed"
 [ ! -e "$root/fs/usr/bin/vesk_image.bmp" ] || fail "the program wrote beside its executable"
-echo "package: contents, dependencies, seeding, kept vesk.ini and a completed cycle all fine"
+echo "package: contents, dependencies, licences, README, manual pages, seeding, kept vesk.ini"
+echo "and a completed cycle all fine"
