@@ -26,8 +26,16 @@ set(CPACK_PACKAGE_NAME nimbrel)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT "nimbrel developers <nimbrel@localhost>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Rain approach warning for one place (Japanese interface)")
-set(CPACK_PACKAGE_DESCRIPTION
-    "Watches X-band weather radar images around one location and warns of approaching rain with a status colour, sounds, a tray icon and desktop notifications. Includes radar_service, a local radar image service for trying it out.")
+# The long description, one line of the control file per item.
+string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
+  "Watches X-band weather radar images around one location and warns of"
+  "approaching rain with a status colour, sounds, a tray icon and desktop"
+  "notifications."
+  ""
+  "It needs a radar service: the service's address in server.ini"
+  "(~/.config/nimbrel/server.ini), or the local radar service running."
+  "The package includes that service, radar_service, which serves generated"
+  "rain on 127.0.0.1:8642, the address the program uses without server.ini.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The Debian package: what it holds and what it depends on, its licences,
-# README and manual pages, then the program run from it unpacked into a
-# temporary root with a temporary HOME. It must seed the per-user folder
-# from the share folder, keep the user's own vesk.ini byte for byte, and
-# complete a cycle against the radar service from the same package.
+# README, manual pages and desktop entry, then the programs run from it
+# unpacked into a temporary root with a temporary HOME. radar_service must
+# find its tables there by itself and answer; the program must seed the
+# per-user folder from the share folder, keep the user's own vesk.ini byte
+# for byte, and complete a cycle against that service.
 # Usage: package_test.sh path/to/nimbrel_<version>_amd64.deb
 set -uo pipefail
 
@@ -38,6 +39,8 @@ for lib in libqt6widgets6 libqt6dbus6 libcurl libpng16 libasound2 libsndfile1; d
   grep -q "$lib" <<<"$depends" || fail "Depends lacks $lib: $depends"
 done
 [ "$(dpkg-deb -f "$deb" Architecture)" = amd64 ] || fail "not an amd64 package"
+dpkg-deb -f "$deb" Description | grep -q 'server\.ini' ||
+  fail "the description does not say the program needs server.ini or the local service"
 
 # --- unpacked and run -----------------------------------------------------
 root="$(mktemp -d /tmp/nimbrel-package-XXXXXX)"
@@ -54,6 +57,13 @@ trap cleanup EXIT
 dpkg-deb -x "$deb" "$root/fs" || fail "dpkg-deb -x failed"
 desktop="$root/fs/usr/share/applications/nimbrel.desktop"
 grep -q '^Name\[ja\]=ノクタル$' "$desktop" || fail "desktop entry lacks the Japanese name"
+grep -q '^Comment=.*server\.ini' "$desktop" || fail "desktop entry's Comment does not name server.ini"
+command -v desktop-file-validate >/dev/null ||
+  fail "desktop-file-validate is missing (desktop-file-utils; scripts/setup.sh installs it)"
+# Errors and hints alike: it prints nothing for a clean entry.
+if ! validated="$(desktop-file-validate "$desktop" 2>&1)" || [ -n "$validated" ]; then
+  fail "desktop-file-validate: ${validated:-failed}"
+fi
 
 # The copyright file in Debian's machine-readable form: the format line
 # first, fields or continuation lines only, a Files: * paragraph, and every
@@ -95,16 +105,23 @@ printf '6,"35.6895","139.6917",840,615,0,0,0,0\r\n0,0,0,0,0,0,0,0,0,0,0,0,35.689
   >"$user/vesk.ini"
 cp "$user/vesk.ini" "$root/vesk.ini.before"
 
-"$root/fs/usr/bin/radar_service" --port 0 --area-map "$root/fs/usr/share/nimbrel/area_map.ini" \
-  >"$root/service.out" 2>&1 &
+# The service with no table named reads the one of the share folder.
+grep -q "$root/fs/usr/share/nimbrel/area_map.ini" <<<"$service_help" ||
+  fail "radar_service --help does not name the share folder's table: $service_help"
+"$root/fs/usr/bin/radar_service" --port 0 >"$root/service.out" 2>&1 &
 service_pid=$!
 port=""
 for _ in $(seq 1 100); do
   port="$(sed -n 's/^listening on \([0-9]*\)$/\1/p' "$root/service.out")"
   [ -n "$port" ] && break
+  kill -0 "$service_pid" 2>/dev/null || break
   sleep 0.1
 done
 [ -n "$port" ] || fail "radar_service did not start: $(cat "$root/service.out")"
+curl -fsS -o "$root/basemap.png" "http://127.0.0.1:$port/xbandradar/map/kanto/2/basemap1.png" ||
+  fail "radar_service does not serve a base map"
+[ "$(head -c 4 "$root/basemap.png" | od -An -tx1 | tr -d ' ')" = 89504e47 ] ||
+  fail "the base map is not a PNG"
 echo "http://127.0.0.1:$port" >"$home/.config/nimbrel/server.ini"
 
 (
@@ -129,5 +146,11 @@ for f in "${shares[@]}"; do
 done
 cmp -s "$root/vesk.ini.before" "$user/vesk.ini" || fail "the user's vesk.ini was changed"
 [ ! -e "$root/fs/usr/bin/vesk_image.bmp" ] || fail "the program wrote beside its executable"
-echo "package: contents, dependencies, licences, README, manual pages, seeding, kept vesk.ini"
-echo "and a completed cycle all fine"
+
+kill "$service_pid"
+wait "$service_pid"
+service_status=$?
+service_pid=""
+[ "$service_status" -eq 0 ] || fail "radar_service ended with $service_status on SIGTERM"
+echo "package: contents, dependencies, licences, README, manual pages, desktop entry, the"
+echo "service on its own tables, seeding, kept vesk.ini and a completed cycle all fine"
