@@ -1,6 +1,7 @@
 # Installing and the Debian package. An installed program finds its tables
 # and sounds in <prefix>/share/nimbrel and copies them into the user's own
-# folder on first start (app/program_folder.h).
+# folder on first start (settings/program_folder.h); radar_service reads the
+# region table from there too.
 include(GNUInstallDirs)
 
 install(TARGETS nimbrel radar_service RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
@@ -15,14 +16,26 @@ endforeach()
 install(FILES ${nimbrel_share_files} DESTINATION ${CMAKE_INSTALL_DATADIR}/nimbrel)
 install(FILES data/nimbrel.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES data/nimbrel.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+# What the package says of itself: the licences, a short README and a manual
+# page per program.
+install(FILES data/doc/copyright data/doc/README DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(FILES ${NIMBREL_MAN_PAGES} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME nimbrel)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT "nimbrel developers <nimbrel@localhost>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Rain approach warning for one place (Japanese interface)")
-set(CPACK_PACKAGE_DESCRIPTION
-    "Watches X-band weather radar images around one location and warns of approaching rain with a status colour, sounds, a tray icon and desktop notifications. Includes radar_service, a local radar image service for trying it out.")
+# The long description, one line of the control file per item.
+string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
+  "Watches X-band weather radar images around one location and warns of"
+  "approaching rain with a status colour, sounds, a tray icon and desktop"
+  "notifications."
+  ""
+  "It needs a radar service: the service's address in server.ini"
+  "(~/.config/nimbrel/server.ini), or the local radar service running."
+  "The package includes that service, radar_service, which serves generated"
+  "rain on 127.0.0.1:8642, the address the program uses without server.ini.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)

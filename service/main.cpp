@@ -12,18 +12,20 @@
 #include "service/radar_service.h"
 #include "service/replay_event.h"
 #include "service/service_regions.h"
+#include "settings/program_folder.h"
 
 using namespace nimbrel;
 
 namespace {
 
-const char* kUsage =
+const char* kUsageLines =
     "usage: radar_service [--port N] [--area-map PATH] [--toshi PATH]\n"
     "                     [--delay-seconds S] [--no-delay] [--clock-offset-seconds S]\n"
     "                     [--no-scenario] [--scenario-lat DEG] [--scenario-lon DEG]\n"
     "                     [--replay DIR [--replay-region KEY] [--replay-lat DEG]\n"
-    "                      [--replay-lon DEG] [--replay-anchor X,Y] [--replay-start-minute M]]\n"
-    "\n"
+    "                      [--replay-lon DEG] [--replay-anchor X,Y] [--replay-start-minute M]]\n";
+
+const char* kReplayHelp =
     "--replay DIR plays a recorded rain event over one region instead of the\n"
     "generated rain: DIR holds f000.png, f001.png, ... whose pixel values are radar\n"
     "classes, one frame pixel to one detail image pixel. Frame i is the image of\n"
@@ -38,10 +40,35 @@ const char* kUsage =
     "(class 2); the top image is the same frames scaled down to it (nearest\n"
     "neighbour). Other regions keep the generated rain.\n";
 
-std::filesystem::path programFolder() {
+// The help, with the region table this executable reads by default.
+std::string usage(const std::string& exeDir) {
+    return std::string(kUsageLines) +
+           "\n"
+           "--port N listens on 127.0.0.1:N (default 8642; 0 takes a free port) and\n"
+           "prints 'listening on N'.\n"
+           "--area-map PATH is the region table. Without it, area_map.ini is read as the\n"
+           "program reads it: from the executable's folder when area_map.ini and toshi.ini\n"
+           "both lie there, else from <executable's folder>/../share/nimbrel; for this\n"
+           "executable " +
+           deliveredTablesFolder(exeDir) + files::kRegionTable +
+           ".\n"
+           "--toshi PATH is the city list drawn on the base maps (default: toshi.ini in\n"
+           "the region table's folder).\n"
+           "--delay-seconds S publishes the image of each minute S seconds after it\n"
+           "(default 30); --no-delay serves any minute, past or future, at once.\n"
+           "--clock-offset-seconds S moves the service's clock by S seconds.\n"
+           "--no-scenario leaves out the demonstration rain band, which otherwise passes\n"
+           "over --scenario-lat/--scenario-lon (default Tokyo) every 30 minutes.\n"
+           "\n" +
+           kReplayHelp +
+           "\n"
+           "SIGINT (Ctrl-C) or SIGTERM stops the service.\n";
+}
+
+std::string executableFolder() {
     std::error_code ec;
     const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-    return ec ? std::filesystem::current_path() : exe.parent_path();
+    return (ec ? std::filesystem::current_path() : exe.parent_path()).string();
 }
 
 bool wholeNumber(std::string_view text, long long lo, long long hi, long long& value) {
@@ -83,7 +110,9 @@ bool pixelPair(std::string_view text, std::array<int, 2>& value) {
 
 int main(int argc, char** argv) {
     long long port = 8642;
-    std::string areaMap = (programFolder() / "area_map.ini").string();
+    const std::string exeDir = executableFolder();
+    std::string areaMap;
+    bool namedTable = false;  // else the delivered table, found as the program finds it
     std::string toshi;
     ServiceOptions options;
     std::string replayFolder;
@@ -99,6 +128,7 @@ int main(int argc, char** argv) {
             ok = wholeNumber(argv[++i], 0, 65535, port);
         } else if (arg == "--area-map" && hasValue) {
             areaMap = argv[++i];
+            namedTable = true;
         } else if (arg == "--toshi" && hasValue) {
             toshi = argv[++i];
         } else if (arg == "--delay-seconds" && hasValue) {
@@ -142,28 +172,35 @@ int main(int argc, char** argv) {
             replay.startMinute = m;
             replayOptions = true;
         } else if (arg == "--help" || arg == "-h") {
-            std::fputs(kUsage, stdout);
+            std::fputs(usage(exeDir).c_str(), stdout);
             return 0;
         } else {
             ok = false;
         }
         if (!ok) {
-            std::fprintf(stderr, "radar_service: bad option near '%s'\n%s", argv[i], kUsage);
+            std::fprintf(stderr, "radar_service: bad option near '%s'\n%s", argv[i],
+                         usage(exeDir).c_str());
             return 2;
         }
     }
     if (replayOptions && replayFolder.empty()) {
         std::fprintf(stderr, "radar_service: the --replay-... options need --replay DIR\n%s",
-                     kUsage);
+                     usage(exeDir).c_str());
         return 2;
     }
+    if (!namedTable) areaMap = deliveredTablesFolder(exeDir) + files::kRegionTable;
     const ServiceRegionsResult table = loadServiceRegions(areaMap);
     if (table.error != ServiceRegionsError::None) {
         std::fprintf(stderr, "radar_service: %s: %s\n", areaMap.c_str(), table.message.c_str());
+        if (!namedTable)
+            std::fprintf(stderr,
+                         "radar_service: looked beside the executable (%s/) and in %s; name the "
+                         "table with --area-map PATH\n",
+                         exeDir.c_str(), shareFolder(exeDir).c_str());
         return 1;
     }
     if (toshi.empty())
-        toshi = (std::filesystem::path(areaMap).parent_path() / "toshi.ini").string();
+        toshi = (std::filesystem::path(areaMap).parent_path() / files::kCityTable).string();
     options.cities = readMapCities(toshi);
     if (!replayFolder.empty()) {
         const ReplayLoad load = ReplayEvent::load(replayFolder);

@@ -115,12 +115,23 @@ std::string userConfigFolder(const FolderEnvironment& env) {
     return xdgFolder(env.xdgConfigHome, env.home, ".config/");
 }
 
-ProgramFolderResult resolveProgramFolder(const std::string& exeDir, const FolderEnvironment& env) {
-    ProgramFolderResult r;
+std::string shareFolder(const std::string& exeDir) {
+    const std::string share = fs::path(withSlash(exeDir)).parent_path().parent_path().string();
+    return withSlash(share) + "share/nimbrel/";
+}
+
+std::string deliveredTablesFolder(const std::string& exeDir) {
     const std::string exe = withSlash(exeDir);
     bool portable = true;
     for (const char* table : kDeliveredTables) portable = portable && isFile(exe + table);
-    if (portable) {
+    return portable ? exe : shareFolder(exe);
+}
+
+ProgramFolderResult resolveProgramFolder(const std::string& exeDir, const FolderEnvironment& env) {
+    ProgramFolderResult r;
+    const std::string exe = withSlash(exeDir);
+    const std::string share = shareFolder(exe);
+    if (deliveredTablesFolder(exe) == exe) {
         r.folder = exe;
         return r;
     }
@@ -134,8 +145,6 @@ ProgramFolderResult resolveProgramFolder(const std::string& exeDir, const Folder
         return failed(r, FolderProblem::CannotCreate, user, ec ? ec.value() : ENOTDIR);
     if (const int err = probeWrite(user)) return failed(r, FolderProblem::NotWritable, user, err);
 
-    std::string share = fs::path(exe).parent_path().parent_path().string();
-    share = withSlash(share) + "share/nimbrel/";
     for (const char* table : kDeliveredTables) {
         if (isFile(user + table)) continue;
         if (!isFile(share + table)) return failed(r, FolderProblem::ShareMissing, share + table, 0);

@@ -31,6 +31,12 @@ FolderEnvironment processFolderEnvironment();
 std::string userDataFolder(const FolderEnvironment& env);
 std::string userConfigFolder(const FolderEnvironment& env);
 
+// Where the delivered tables are read from: the executable's folder when
+// it holds them all (the build folder, a portable copy), else the share
+// folder of an installation, <exe dir>/../share/nimbrel/. Both end in '/'.
+std::string shareFolder(const std::string& exeDir);
+std::string deliveredTablesFolder(const std::string& exeDir);
+
 enum class FolderMode { Portable, Installed };
 
 enum class FolderProblem {

@@ -11,9 +11,13 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <string>
+#include <tuple>
+#include <utility>
 
 #include "service/png_codec.h"
 #include "service/radar_service.h"
+#include "support/temp_dir.h"
 
 using namespace nimbrel;
 
@@ -29,6 +33,15 @@ ServiceOptions anyMinute() {
     ServiceOptions o;
     o.noDelay = true;
     return o;
+}
+
+// Exit code and what the command wrote to both streams.
+std::pair<int, std::string> run(const std::string& command) {
+    FILE* p = popen((command + " 2>&1").c_str(), "r");
+    std::string text;
+    char buf[4096];
+    for (size_t n; (n = std::fread(buf, 1, sizeof buf, p)) > 0;) text.append(buf, n);
+    return {WEXITSTATUS(pclose(p)), text};
 }
 
 }  // namespace
@@ -144,4 +157,36 @@ TEST(RadarServiceProgram, RefusesBadOptionsAndAMissingTable) {
         const int status = std::system((exe + " " + c.args + " >/dev/null 2>&1").c_str());
         EXPECT_EQ(WEXITSTATUS(status), c.exitCode) << c.args;
     }
+}
+
+// Copied into usr/bin of a folder, the program reads usr/share/nimbrel's
+// table unless both tables lie beside it; --area-map wins over either.
+TEST(RadarServiceProgram, FindsTheDeliveredTableAsTheProgramDoes) {
+    const std::string built = std::string(NIMBREL_BIN_DIR) + "/radar_service";
+    if (!std::filesystem::exists(built)) GTEST_SKIP() << built << " is not built";
+    namespace fs = std::filesystem;
+    TempDir root("nimbrel-service-install");
+    const std::string bin = root.file("usr/bin") + "/",
+                      share = root.file("usr/share/nimbrel") + "/";
+    fs::create_directories(bin);
+    fs::create_directories(share);
+    const std::string exe = bin + "radar_service";
+    fs::copy_file(built, exe);
+    const std::string data = std::string(NIMBREL_SOURCE_DIR) + "/data/";
+
+    auto [code, text] = run(exe + " --port 0");
+    EXPECT_EQ(code, 1);
+    EXPECT_NE(text.find(share + "area_map.ini"), std::string::npos) << text;
+    EXPECT_NE(text.find("--area-map PATH"), std::string::npos) << text;
+
+    for (const char* f : {"area_map.ini", "toshi.ini"}) fs::copy_file(data + f, share + f);
+    std::tie(code, text) = run(exe + " --help");
+    EXPECT_EQ(code, 0);
+    EXPECT_NE(text.find(share + "area_map.ini"), std::string::npos) << text;
+    EXPECT_EQ(run(exe + " --port 0 --area-map " + root.file("none.ini")).first, 1);
+
+    fs::copy_file(data + "area_map.ini", bin + "area_map.ini");
+    EXPECT_NE(run(exe + " --help").second.find(share + "area_map.ini"), std::string::npos);
+    fs::copy_file(data + "toshi.ini", bin + "toshi.ini");
+    EXPECT_NE(run(exe + " --help").second.find(bin + "area_map.ini"), std::string::npos);
 }

@@ -68,6 +68,18 @@ TEST(ProgramFolder, TablesBesideTheExecutableKeepThatFolder) {
     EXPECT_EQ(resolveProgramFolder(i.bin, i.env).mode, FolderMode::Installed);
 }
 
+TEST(ProgramFolder, DeliveredTablesAreReadBesideTheExecutableElseFromTheShareFolder) {
+    Installation i;
+    EXPECT_EQ(shareFolder(i.bin), i.share + "/");
+    EXPECT_EQ(shareFolder(i.bin + "/"), i.share + "/");
+    EXPECT_EQ(deliveredTablesFolder(i.bin), i.share + "/");
+    writeFileBytes(i.bin + "/area_map.ini", "area_map.ini");
+    EXPECT_EQ(deliveredTablesFolder(i.bin), i.share + "/") << "one table alone is not enough";
+    writeFileBytes(i.bin + "/toshi.ini", "toshi.ini");
+    EXPECT_EQ(deliveredTablesFolder(i.bin), i.bin + "/");
+    EXPECT_FALSE(fs::exists(i.home + "/.local")) << "finding the tables makes no folder";
+}
+
 TEST(ProgramFolder, InstalledProgramSeedsThePerUserFolderOnce) {
     Installation i;
     ProgramFolderResult r = resolveProgramFolder(i.bin, i.env);
