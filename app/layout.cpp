@@ -180,6 +180,9 @@ const ViewChanges& fullViewChanges() {
                       shown("Text4", true),           shown("Text5", false),
                       enabled("Label3", true),        enabled("Label4", true)};
         showAll(v, {"Label7", "Label8", "Label9"}, false);
+        // The forecast line under the exit button.
+        v.push_back(at("lblForecast", P::Top, 1680));
+        v.push_back(at("lblForecast", P::Height, 270));
         v.push_back(at("Check2", P::Value, 0));
         showAll(v, {"Command3", "Command8"}, false);
         return v;
@@ -260,6 +263,10 @@ const ViewChanges& backInFullViewChanges() {
                       at("Label5", P::Top, 2325),   at("Label6", P::Top, 2805)};
         showAll(v, {"Label7", "Label8", "Label9", "Label19"}, false);
         showAll(v, {"Label14", "Label15", "lblForecast"}, true);
+        // The exit button sits lower now: the forecast line goes above it,
+        // between the status line and the buttons.
+        v.push_back(at("lblForecast", P::Top, 1065));
+        v.push_back(at("lblForecast", P::Height, 255));
         v.push_back(at("Option2", P::Value, 1));
         return v;
     }();

@@ -197,3 +197,40 @@ TEST_F(LayoutTest, TheCompactWindowShowsTheDesignedClientWidth) {
     form->show();
     EXPECT_EQ(form->grab().width(), (3420 - 45) / 15);
 }
+
+TEST_F(LayoutTest, TheForecastLineIsUnderNoControlInAnyViewOrMode) {
+    writeSettingsFile(tokyoSettings());
+    serveRadar(6, nullptr);
+    start();
+    form->lblForecast->setCaption("弱い雨 降雨中、強い雨 約36分後 (13分〜)");
+    auto problems = [&](const char* step) {
+        std::string out;
+        const Control* f = form->lblForecast;
+        if (!f->visible()) return out;
+        for (const ControlDesign& d : form1Design().controls) {
+            const Control* c = form->control(d.name);
+            if (c == f || !c->visible()) continue;
+            const bool apart =
+                c->left() >= f->left() + f->width() || f->left() >= c->left() + c->width() ||
+                c->top() >= f->top() + f->height() || f->top() >= c->top() + c->height();
+            if (!apart) out += std::string(step) + ": under " + d.name + "\n";
+        }
+        return out;
+    };
+    std::string found;
+    form->Check1->setValue(1);
+    found += problems("the full view");
+    form->Check2->setValue(1);
+    found += problems("the location setting");
+    form->Check2->setValue(0);
+    found += problems("after the location setting");
+    for (Control* option : {form->Option1, form->Option3, form->Option2}) {
+        option->setValue(1);
+        found += problems(option->name().c_str());
+    }
+    form->Check1->setValue(0);
+    found += problems("the compact view");
+    form->Check1->setValue(1);
+    found += problems("the full view again");
+    EXPECT_EQ(found, "");
+}
