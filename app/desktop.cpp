@@ -1,6 +1,7 @@
 #include "app/desktop.h"
 
-#include <QApplication>
+#include <QGuiApplication>
+#include <QIcon>
 
 #include "base/diagnostics.h"
 
@@ -15,6 +16,20 @@ void keepOwnSettings(const std::string& path, const OwnSettings& own) {
 }
 
 }  // namespace
+
+QIcon programIcon() {
+    // The installed icon of the desktop entry; a portable copy or a build
+    // draws the tray's cloud.
+    QIcon drawn;
+    for (int size : {16, 32, 48, 64, 128}) drawn.addPixmap(trayPixmap(kTrayQuietColor, size));
+    return QIcon::fromTheme(QStringLiteral("nimbrel"), drawn);
+}
+
+void setProgramIcon() {
+    QGuiApplication::setWindowIcon(programIcon());
+    // Window lists match the window to nimbrel.desktop by this name.
+    QGuiApplication::setDesktopFileName(QStringLiteral("nimbrel"));
+}
 
 TrayCallbacks windowTrayCallbacks(Form1& form, OwnSettings& own, const std::string& ownPath) {
     TrayCallbacks callbacks;
@@ -39,7 +54,6 @@ TrayCallbacks windowTrayCallbacks(Form1& form, OwnSettings& own, const std::stri
     callbacks.setKeepInTray = [&form, &own, ownPath](bool on) {
         own.keepInTray = on;
         form.desktop.closeToTray = on;
-        QApplication::setQuitOnLastWindowClosed(!on);
         keepOwnSettings(ownPath, own);
     };
     return callbacks;

@@ -1,5 +1,6 @@
 #pragma once
 // What the tray's menu does to the window and to nimbrel.ini.
+#include <QIcon>
 #include <string>
 
 #include "app/form1.h"
@@ -7,6 +8,10 @@
 #include "settings/own_settings.h"
 
 namespace nimbrel {
+
+// The program's icon for its windows and the window list.
+QIcon programIcon();
+void setProgramIcon();
 
 // own is the program's copy of nimbrel.ini, written to ownPath on each
 // change; both outlive the callbacks.

@@ -5,6 +5,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QMoveEvent>
+#include <QSystemTrayIcon>
 #include <cmath>
 
 #include "app/splash.h"
@@ -218,7 +219,9 @@ void Form1::endProgram() {
 }
 
 void Form1::closeEvent(QCloseEvent* event) {
-    if (desktop.closeToTray && !ended_) {
+    // Only into a tray that is there: without one the window could not be
+    // had back.
+    if (desktop.closeToTray && !ended_ && QSystemTrayIcon::isSystemTrayAvailable()) {
         // The user chose to keep the program in the tray.
         event->ignore();
         hide();

@@ -17,6 +17,7 @@
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("nimbrel");
+    nimbrel::setProgramIcon();
     nimbrel::installFontSubstitutions();
     nimbrel::installJapaneseQtTexts();
 
@@ -40,8 +41,7 @@ int main(int argc, char** argv) {
     std::unique_ptr<nimbrel::RainTray> tray;
     nimbrel::DesktopOptions desktop;
     desktop.notificationsOn = own.notifications;
-    const bool withTray = nimbrel::RainTray::available();
-    desktop.closeToTray = withTray && own.keepInTray;
+    desktop.closeToTray = own.keepInTray;
     nimbrel::Form1* window = nullptr;
     desktop.onStatusShown = [&] {
         if (tray)
@@ -54,12 +54,12 @@ int main(int argc, char** argv) {
     // kill, Ctrl-C or the session's end: as closing the window, through the
     // event loop, never in the middle of a write.
     nimbrel::StopSignals stopSignals([&](int) { form.endOnSignal(); });
-    if (withTray) {
-        tray = std::make_unique<nimbrel::RainTray>(nimbrel::windowTrayCallbacks(form, own, ownPath),
-                                                   own);
-        QApplication::setQuitOnLastWindowClosed(!own.keepInTray);
-        tray->show();
-    }
+    // Also when the panel's tray is not there (yet): the icon appears when
+    // a tray does.
+    tray =
+        std::make_unique<nimbrel::RainTray>(nimbrel::windowTrayCallbacks(form, own, ownPath), own);
+    QApplication::setQuitOnLastWindowClosed(false);
+    tray->show();
 
     form.runHandler([&] { form.Form_Load(); });
     if (form.ended()) return 0;

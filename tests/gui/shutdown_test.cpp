@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QMouseEvent>
 #include <QPixmap>
+#include <QSystemTrayIcon>
 #include <filesystem>
 #include <map>
 
@@ -95,6 +96,16 @@ TEST_F(ShutdownTest, ClosingTheWindowOtherwiseWritesNothing) {
     form.reset();
     EXPECT_FALSE(fs::exists(file("vesk.ini")));
     EXPECT_EQ(readFileBytes(file("2405.log")), log);
+}
+
+TEST_F(ShutdownTest, KeepingInATrayThatIsNotThereEndsTheProgramOnClose) {
+    if (QSystemTrayIcon::isSystemTrayAvailable()) GTEST_SKIP() << "this desktop has a tray";
+    startAt(settingsWith(0, 0, 0));
+    form->desktop.closeToTray = true;
+    form->show();
+    form->close();
+    // Hidden with no icon to bring it back, it would run unseen for good.
+    EXPECT_TRUE(form->ended());
 }
 
 TEST_F(ShutdownTest, SoundLevelButtonCyclesThreeLevels) {

@@ -2,10 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
 #include <string>
 #include <vector>
+
+#include "app/desktop.h"
 
 using namespace nimbrel;
 
@@ -71,4 +74,12 @@ TEST(RainTray, IconAndTooltipFollowTheLook) {
         EXPECT_EQ(cloudCentre(tray.icon().icon()), qRgb(c.r, c.g, c.b));
         EXPECT_EQ(tray.icon().toolTip(), QStringLiteral("ノクタル\n雨 接近中\n到達予想 15:10 頃"));
     }
+}
+
+TEST(RainTray, TheWindowsHaveTheProgramsIcon) {
+    const QIcon icon = programIcon();
+    ASSERT_FALSE(icon.isNull());
+    EXPECT_FALSE(icon.pixmap(32, 32).isNull());
+    setProgramIcon();
+    EXPECT_FALSE(QGuiApplication::windowIcon().isNull());
 }
