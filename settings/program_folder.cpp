@@ -132,6 +132,8 @@ ProgramFolderResult resolveProgramFolder(const std::string& exeDir, const Folder
     const std::string exe = withSlash(exeDir);
     const std::string share = shareFolder(exe);
     if (deliveredTablesFolder(exe) == exe) {
+        // A copy on a read-only medium could fetch no image at all.
+        if (const int err = probeWrite(exe)) return failed(r, FolderProblem::NotWritable, exe, err);
         r.folder = exe;
         return r;
     }
@@ -178,7 +180,9 @@ std::string programFolderErrorText(const ProgramFolderResult& result) {
             return "ユーザーフォルダを作成できません。\n" + result.path + reason +
                    "\n\n既存のファイルには手を付けずに終了します。";
         case FolderProblem::NotWritable:
-            return "ユーザーフォルダに書き込めません。\n" + result.path + reason +
+            return std::string(result.mode == FolderMode::Installed ? "ユーザーフォルダ"
+                                                                    : "プログラムのフォルダ") +
+                   "に書き込めません。\n" + result.path + reason +
                    "\n\n既存のファイルには手を付けずに終了します。";
         case FolderProblem::ShareMissing:
             return "配布ファイルが見つかりません。\n" + result.path +

@@ -167,4 +167,14 @@ TEST(ProgramFolder, UnwritablePerUserFolderIsReportedAndKept) {
     EXPECT_EQ(r.problem, FolderProblem::NotWritable);
     EXPECT_EQ(readFileBytes(i.user + "vesk.ini"), "saved");
     EXPECT_FALSE(fs::exists(i.user + "area_map.ini"));
+
+    // A portable copy whose folder cannot be written says so at start-up,
+    // rather than failing every download.
+    for (const char* f : kDeliveredTables) writeFileBytes(i.bin + "/" + f, f);
+    ::chmod(i.bin.c_str(), 0555);
+    const ProgramFolderResult portable = resolveProgramFolder(i.bin, i.env);
+    ::chmod(i.bin.c_str(), 0755);
+    EXPECT_EQ(portable.problem, FolderProblem::NotWritable);
+    EXPECT_EQ(programFolderErrorText(portable).rfind("プログラムのフォルダに書き込めません。", 0),
+              0u);
 }
