@@ -138,25 +138,15 @@ ControlPart makePart(ControlKind kind, QWidget* parent) {
 
 Control::Control(const ControlDesign& d, const FontDesign& defaultFont, QWidget* parent)
     : QObject(parent), name_(d.name), part_(makePart(d.kind, parent)), opaque_(d.opaque) {
-    widget_ = std::visit(Overloaded{[](const LabelPart& p) -> QWidget* { return p.label; },
-                                    [](const ButtonPart& p) -> QWidget* { return p.button; },
-                                    [](const CheckPart& p) -> QWidget* { return p.box; },
-                                    [](const OptionPart& p) -> QWidget* { return p.button; },
-                                    [](const LinePart& p) -> QWidget* { return p.edit; },
-                                    [](const TextAreaPart& p) -> QWidget* { return p.edit; },
-                                    [](const ComboPart& p) -> QWidget* { return p.combo; },
-                                    [](const ImagePart& p) -> QWidget* { return p.picture; },
-                                    [](const ShapePart& p) -> QWidget* { return p.shape; },
-                                    [](const FramePart& p) -> QWidget* { return p.frame; }},
-                         part_);
+    widget_ = std::visit([](const auto& p) -> QWidget* { return p.widget; }, part_);
     // A user's click does what setting the value by code does.
     if (auto* b = std::get_if<ButtonPart>(&part_))
-        connect(b->button, &QPushButton::clicked, this, [this] { press(); });
+        connect(b->widget, &QPushButton::clicked, this, [this] { press(); });
     if (auto* c = std::get_if<CheckPart>(&part_))
-        connect(c->box, &QCheckBox::clicked, this,
+        connect(c->widget, &QCheckBox::clicked, this,
                 [this](bool checked) { setValue(checked ? 1 : 0); });
     if (auto* o = std::get_if<OptionPart>(&part_))
-        connect(o->button, &QRadioButton::clicked, this, [this] { setValue(1); });
+        connect(o->widget, &QRadioButton::clicked, this, [this] { setValue(1); });
     widget_->setObjectName(QString::fromStdString(name_));
     widget_->setFont(qtFont(d.font.value_or(defaultFont)));
     bold_ = d.font.value_or(defaultFont).bold;
@@ -218,7 +208,7 @@ void Control::fitCaption() {
     // in the designed fonts.
     const auto* part = std::get_if<LabelPart>(&part_);
     if (!part) return;
-    QLabel* label = part->label;
+    QLabel* label = part->widget;
     QFont f = label->font();
     f.setLetterSpacing(QFont::PercentageSpacing, 100);
     const double room = label->contentsRect().width();
@@ -249,11 +239,11 @@ void Control::setHeight(double v) {
 
 std::string Control::caption() const {
     return std::visit(
-        Overloaded{[](const LinePart& p) { return p.edit->text().toStdString(); },
-                   [](const ComboPart& p) { return p.combo->currentText().toStdString(); },
-                   [](const ButtonPart& p) { return fromQt(p.button->text()); },
-                   [](const CheckPart& p) { return fromQt(p.box->text()); },
-                   [](const OptionPart& p) { return fromQt(p.button->text()); },
+        Overloaded{[](const LinePart& p) { return p.widget->text().toStdString(); },
+                   [](const ComboPart& p) { return p.widget->currentText().toStdString(); },
+                   [](const ButtonPart& p) { return fromQt(p.widget->text()); },
+                   [](const CheckPart& p) { return fromQt(p.widget->text()); },
+                   [](const OptionPart& p) { return fromQt(p.widget->text()); },
                    [this](const auto&) { return caption_; }},
         part_);
 }
@@ -263,23 +253,23 @@ void Control::setCaption(const std::string& text) {
     caption_ = text;
     std::visit(
         Overloaded{[&](const LabelPart& p) {
-                       p.label->setText(toQt(text));
+                       p.widget->setText(toQt(text));
                        fitCaption();
                    },
-                   [&](const ButtonPart& p) { p.button->setText(toQt(text)); },
-                   [&](const CheckPart& p) { p.box->setText(toQt(text)); },
-                   [&](const OptionPart& p) { p.button->setText(toQt(text)); },
-                   [&](const LinePart& p) { p.edit->setText(QString::fromStdString(text)); },
-                   [&](const TextAreaPart& p) { p.edit->setPlainText(toQt(text)); },
-                   [&](const ComboPart& p) { p.combo->setEditText(QString::fromStdString(text)); },
-                   [&](const FramePart& p) { p.frame->setTitle(toQt(text)); }, [](const auto&) {}},
+                   [&](const ButtonPart& p) { p.widget->setText(toQt(text)); },
+                   [&](const CheckPart& p) { p.widget->setText(toQt(text)); },
+                   [&](const OptionPart& p) { p.widget->setText(toQt(text)); },
+                   [&](const LinePart& p) { p.widget->setText(QString::fromStdString(text)); },
+                   [&](const TextAreaPart& p) { p.widget->setPlainText(toQt(text)); },
+                   [&](const ComboPart& p) { p.widget->setEditText(QString::fromStdString(text)); },
+                   [&](const FramePart& p) { p.widget->setTitle(toQt(text)); }, [](const auto&) {}},
         part_);
     if (changed && onChange) onChange();
 }
 
 int Control::value() const {
     return std::visit(Overloaded{[](const CheckPart& p) { return p.value; },
-                                 [](const OptionPart& p) { return p.button->isChecked() ? 1 : 0; },
+                                 [](const OptionPart& p) { return p.widget->isChecked() ? 1 : 0; },
                                  [](const auto&) { return 0; }},
                       part_);
 }
@@ -289,8 +279,8 @@ void Control::setValue(int v) {
     std::visit(Overloaded{[&](CheckPart& p) {
                               const int nv = v ? 1 : 0;
                               {
-                                  QSignalBlocker block(p.box);
-                                  p.box->setChecked(nv == 1);
+                                  QSignalBlocker block(p.widget);
+                                  p.widget->setChecked(nv == 1);
                               }
                               runs = nv != p.value;
                               p.value = nv;
@@ -300,8 +290,8 @@ void Control::setValue(int v) {
                               // the selection. Selecting runs the handler
                               // also when already selected.
                               if (!v) return;
-                              QSignalBlocker block(p.button);
-                              p.button->setChecked(true);
+                              QSignalBlocker block(p.widget);
+                              p.widget->setChecked(true);
                               runs = true;
                           },
                           [&](ButtonPart&) { runs = true; }, [](auto&) {}},
@@ -358,15 +348,15 @@ void Control::setFontSize(double points) {
 void Control::clearItems() {
     auto* part = std::get_if<ComboPart>(&part_);
     if (!part) return;
-    part->combo->clear();
-    part->combo->setEditText(QString());
+    part->widget->clear();
+    part->widget->setEditText(QString());
 }
 
 void Control::addItem(const std::string& item) {
     auto* part = std::get_if<ComboPart>(&part_);
     if (!part) return;
     // The edit text stays what it was.
-    QComboBox* c = part->combo;
+    QComboBox* c = part->widget;
     const QString t = c->currentText();
     QSignalBlocker block(c);
     c->addItem(QString::fromStdString(item));
@@ -375,12 +365,12 @@ void Control::addItem(const std::string& item) {
 
 int Control::itemCount() const {
     const auto* part = std::get_if<ComboPart>(&part_);
-    return part ? part->combo->count() : 0;
+    return part ? part->widget->count() : 0;
 }
 
 std::string Control::item(int index) const {
     const auto* part = std::get_if<ComboPart>(&part_);
-    return part ? part->combo->itemText(index).toStdString() : std::string();
+    return part ? part->widget->itemText(index).toStdString() : std::string();
 }
 
 bool Control::loadPicture(const std::string& file) {
@@ -388,7 +378,7 @@ bool Control::loadPicture(const std::string& file) {
     if (!part) return false;
     QImage img;
     if (!img.load(QString::fromStdString(file), "BMP")) return false;
-    part->picture->setPixmap(QPixmap::fromImage(img));
+    part->widget->setPixmap(QPixmap::fromImage(img));
     return true;
 }
 
@@ -402,12 +392,12 @@ void Control::showPicture(const uint8_t* bottomUpBgr, int width, int height, int
                     bottomUpBgr + static_cast<size_t>(height - 1 - y) * static_cast<size_t>(stride),
                     rowBytes);
     }
-    part->picture->setPixmap(QPixmap::fromImage(std::move(img)));
+    part->widget->setPixmap(QPixmap::fromImage(std::move(img)));
 }
 
 bool Control::hasPicture() const {
     const auto* part = std::get_if<ImagePart>(&part_);
-    return part && !part->picture->pixmap().isNull();
+    return part && !part->widget->pixmap().isNull();
 }
 
 void Control::refresh() {

@@ -29,35 +29,35 @@ namespace nimbrel {
 // Each kind of control with its own widget, so that what a property does for
 // a kind is found by the kind's type.
 struct LabelPart {
-    QLabel* label;
+    QLabel* widget;
 };
 struct ButtonPart {
-    QPushButton* button;
+    QPushButton* widget;
 };
 struct CheckPart {
-    QCheckBox* box;
+    QCheckBox* widget;
     int value = 0;
 };
 struct OptionPart {
-    QRadioButton* button;
+    QRadioButton* widget;
 };
 struct LinePart {
-    QLineEdit* edit;
+    QLineEdit* widget;
 };
 struct TextAreaPart {
-    QPlainTextEdit* edit;
+    QPlainTextEdit* widget;
 };
 struct ComboPart {
-    QComboBox* combo;
+    QComboBox* widget;
 };
 struct ImagePart {
-    QLabel* picture;
+    QLabel* widget;
 };
 struct ShapePart {
-    QWidget* shape;
+    QWidget* widget;
 };
 struct FramePart {
-    QGroupBox* frame;
+    QGroupBox* widget;
 };
 using ControlPart = std::variant<LabelPart, ButtonPart, CheckPart, OptionPart, LinePart,
                                  TextAreaPart, ComboPart, ImagePart, ShapePart, FramePart>;

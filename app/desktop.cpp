@@ -11,8 +11,7 @@ namespace {
 
 void keepOwnSettings(const std::string& path, const OwnSettings& own) {
     // The choice holds for this run whatever the file says.
-    const ReplaceResult r = writeOwnSettings(path, own);
-    if (!r.ok()) diagnose(path, r.reasonText());
+    diagnoseFailure(path, writeOwnSettings(path, own));
 }
 
 }  // namespace

@@ -262,8 +262,7 @@ std::optional<MsgAnswer> Form1::ask(const std::string& text, const std::string& 
 
 void Form1::appendLog(const std::string& line) {
     // A record for the user only: a log that cannot be written is skipped.
-    const LogWriteResult r = appendLogLine(paths.logFilePath, line);
-    if (!r.ok()) diagnose(paths.logFilePath, r.reasonText());
+    diagnoseFailure(paths.logFilePath, appendLogLine(paths.logFilePath, line));
 }
 
 void Form1::prependHistoryLine(const std::string& line) {

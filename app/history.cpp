@@ -1,5 +1,4 @@
 // Keeping the six previous small radar images and playing them back.
-#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -27,11 +26,12 @@ void Form1::rotatehistory() {
     std::ifstream newest(history.historyFiles[0], std::ios::binary);
     if (newest) {
         const std::string bytes{std::istreambuf_iterator<char>(newest), {}};
-        const ReplaceResult r =
-            newest.bad() ? ReplaceResult{ReplaceError::WriterFailed, EIO}
-                         : replaceFile(history.historyFiles[1], {{bytes.data(), bytes.size()}},
-                                       Durability::Replaceable);
-        if (!r.ok()) diagnose(history.historyFiles[1], r.reasonText());
+        const std::string& slot = history.historyFiles[1];
+        if (newest.bad())
+            diagnose(history.historyFiles[0], "cannot be read; the history slot is left empty");
+        else
+            diagnoseFailure(
+                slot, replaceFile(slot, {{bytes.data(), bytes.size()}}, Durability::Replaceable));
     }
     history.historyTimes[1] = history.historyTimes[0];
     if (Option2->value() == 1 && history.historyTimes[2] != 0 && Check1->value() == 1)

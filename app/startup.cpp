@@ -128,13 +128,13 @@ StartupSettings Form1::applySettings() {
     Check3->setValue(s.check3);
     splash_->lblCompany->setCaption(area.regions.regionName[area.currentRegion] + "　" +
                                     splash_->lblCompany->caption());
-    if (Check3->value() == 1) {
-        const LogWriteResult r = appendStartupLogEntry(
+    if (Check3->value() == 1)
+        diagnoseFailure(
             paths.logFilePath,
-            startupLogLine(platform_.now(), area.regions.regionName[area.currentRegion],
-                           Label3->caption(), Label4->caption()));
-        if (!r.ok()) diagnose(paths.logFilePath, r.reasonText());
-    }
+            appendStartupLogEntry(
+                paths.logFilePath,
+                startupLogLine(platform_.now(), area.regions.regionName[area.currentRegion],
+                               Label3->caption(), Label4->caption())));
     return s;
 }
 
@@ -233,8 +233,7 @@ void Form1::writesettings() {
     r.savedLocations = area.savedLocations;
     // A failed write leaves the previous file whole; the window says nothing.
     const std::string path = paths.programFolder + files::kSettings;
-    const ReplaceResult written = writeSettings(path, r);
-    if (!written.ok()) diagnose(path, written.reasonText());
+    diagnoseFailure(path, writeSettings(path, r));
 }
 
 }  // namespace nimbrel

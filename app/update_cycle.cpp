@@ -414,9 +414,7 @@ void Form1::writeStatusJson(const StatusSnapshot& status) {
     const std::string json = statusJson(status);
     // For panels and scripts; a file that cannot be written is skipped.
     const std::string path = paths.programFolder + files::kStatusJson;
-    const ReplaceResult r =
-        replaceFile(path, {{json.data(), json.size()}}, Durability::Replaceable);
-    if (!r.ok()) diagnose(path, r.reasonText());
+    diagnoseFailure(path, replaceFile(path, {{json.data(), json.size()}}, Durability::Replaceable));
 }
 
 }  // namespace nimbrel

@@ -11,6 +11,12 @@ namespace nimbrel {
 // place: what was being done, e.g. the address fetched or the file written.
 void diagnose(const std::string& place, const std::string& reason);
 
+// Diagnoses a result that failed (ok() false), by its reasonText().
+template <class Result>
+void diagnoseFailure(const std::string& place, const Result& result) {
+    if (!result.ok()) diagnose(place, result.reasonText());
+}
+
 // The sink the lines go to instead (tests); an empty one restores standard
 // error. Used on the window's thread and by the transfer threads.
 using DiagnosticsSink = std::function<void(const std::string& place, const std::string& reason)>;

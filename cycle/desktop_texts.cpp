@@ -48,6 +48,18 @@ std::vector<std::string> statusAndForecast(const std::string& statusCaption,
 
 }  // namespace
 
+namespace {
+
+// A message's words, without the rising mark; coming or going alone, the
+// mark is no news.
+std::string withoutRisingMarks(std::string text) {
+    const std::string mark = trimmed(kRisingMark);
+    for (size_t at; (at = text.find(mark)) != std::string::npos;) text.erase(at, mark.size());
+    return text;
+}
+
+}  // namespace
+
 DesktopNotice desktopNotice(const std::string& headline, const std::vector<std::string>& messages,
                             const std::string& forecastLine, bool critical) {
     DesktopNotice n;
@@ -56,9 +68,7 @@ DesktopNotice desktopNotice(const std::string& headline, const std::vector<std::
     std::vector<std::string> lines;
     for (const std::string& m : messages) {
         const std::string line = trimmed(m);
-        std::string words = line;
-        if (const size_t mark = words.find(trimmed(kRisingMark)); mark != std::string::npos)
-            words = trimmed(words.substr(0, mark));
+        const std::string words = trimmed(withoutRisingMarks(line));
         // A message of the rising mark alone says nothing; the summary's
         // strength is not told twice.
         if (words.empty() || n.summary.rfind(words, 0) == 0) continue;
@@ -72,13 +82,6 @@ DesktopNotice desktopNotice(const std::string& headline, const std::vector<std::
 }
 
 namespace {
-
-// The rising mark coming or going alone is no news.
-std::string withoutRisingMarks(std::string text) {
-    const std::string mark = trimmed(kRisingMark);
-    for (size_t at; (at = text.find(mark)) != std::string::npos;) text.erase(at, mark.size());
-    return text;
-}
 
 bool sameNews(const DesktopNotice& a, const DesktopNotice& b) {
     return a.critical == b.critical &&
